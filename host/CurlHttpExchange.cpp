@@ -1,0 +1,320 @@
+// IHttpExchange over one libcurl easy handle. The handle is kept for the life of the exchange so
+// that curl keeps the connection (and the TLS session) open between requests; every request starts
+// from curl_easy_reset, which drops the previous request's options but not the connection.
+#include <curl/curl.h>
+
+#include <strings.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/HbDebug.h"
+#include "host/HttpExchange.h"
+
+namespace host {
+
+namespace {
+
+constexpr const char* kUserAgent = "GoogleCloudSDKWrapper/1.0";
+constexpr long kTcpKeepAliveSecs = 60;
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Options the exchange owns: TLS verification, allowed protocols and redirects, what each request sets
+// for its method, and verbose output (it would print bearer tokens). Letting a caller change them would
+// weaken TLS, corrupt a request or leak a credential.
+bool IsManagedOption(int option) {
+    switch (option) {
+        case CURLOPT_SSL_VERIFYPEER:
+        case CURLOPT_SSL_VERIFYHOST:
+        case CURLOPT_SSL_OPTIONS:
+        case CURLOPT_SSLVERSION:
+        case CURLOPT_PROXY_SSL_VERIFYPEER:
+        case CURLOPT_PROXY_SSL_VERIFYHOST:
+        case CURLOPT_PROXY_SSL_OPTIONS:
+        case CURLOPT_PROXY_SSLVERSION:
+        case CURLOPT_DOH_SSL_VERIFYPEER:
+        case CURLOPT_DOH_SSL_VERIFYHOST:
+        case CURLOPT_USE_SSL:
+// The bitmask forms are deprecated but still accepted by libcurl, so they must still be refused.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        case CURLOPT_PROTOCOLS:
+        case CURLOPT_REDIR_PROTOCOLS:
+#pragma GCC diagnostic pop
+        case CURLOPT_FOLLOWLOCATION:
+        case CURLOPT_UNRESTRICTED_AUTH:
+        case CURLOPT_HTTP_VERSION:
+        case CURLOPT_HEADER:
+        case CURLOPT_NOBODY:
+        case CURLOPT_POST:
+        case CURLOPT_HTTPGET:
+        case CURLOPT_UPLOAD:
+        case CURLOPT_POSTFIELDSIZE:
+        case CURLOPT_POSTFIELDSIZE_LARGE:
+        case CURLOPT_NOSIGNAL:
+        case CURLOPT_VERBOSE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string TrimmedLine(const char* data, size_t size) {
+    while (size > 0 && (data[size - 1] == '\r' || data[size - 1] == '\n')) --size;
+    return std::string(data, size);
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+class CurlHttpExchange : public IHttpExchange {
+public:
+    explicit CurlHttpExchange(const HttpClientOptions& options) : m_options(options) {
+        GlobalInit();
+        m_curl = curl_easy_init();
+        // Any host, any port: the connection goes to HOST:PORT; TLS still checks the URL's host name.
+        if (!m_options.connectTo.empty())
+            m_connectTo.reset(curl_slist_append(nullptr, ("::" + m_options.connectTo).c_str()));
+    }
+
+    ~CurlHttpExchange() override {
+        if (m_curl) curl_easy_cleanup(m_curl);
+    }
+
+    CurlHttpExchange(const CurlHttpExchange&) = delete;
+    CurlHttpExchange& operator=(const CurlHttpExchange&) = delete;
+
+    bool SetIntOption(int option, long value) override {
+        HbDebug log;
+        if (!m_curl) return false;
+        if (IsManagedOption(option)) {
+            log.Debug(__PRETTY_FUNCTION__, "libcurl option %d is managed by the HTTP client; refused",
+                      option);
+            return false;
+        }
+        // Only integer options: anything else would hand curl a number where it expects a pointer.
+        const curl_easyoption* described = curl_easy_option_by_id(static_cast<CURLoption>(option));
+        if (!described || (described->type != CURLOT_LONG && described->type != CURLOT_VALUES &&
+                           described->type != CURLOT_OFF_T)) {
+            log.Debug(__PRETTY_FUNCTION__, "libcurl option %d is not an integer option; refused", option);
+            return false;
+        }
+        const CURLcode result = Apply(static_cast<CURLoption>(option), described->type, value);
+        if (result != CURLE_OK) {
+            log.Debug(__PRETTY_FUNCTION__, "libcurl option %d = %ld refused: %s", option, value,
+                      curl_easy_strerror(result));
+            return false;
+        }
+        m_extraOptions[static_cast<CURLoption>(option)] = {described->type, value};
+        return true;
+    }
+
+    void Perform(const HttpRequest& request, HttpResponse& response) override {
+        response = HttpResponse();
+        if (!m_curl) {
+            response.error = "the HTTP client could not be initialised";
+            return;
+        }
+        curl_easy_reset(m_curl);
+        m_errorBuffer[0] = '\0';
+        m_receiving = &response;
+
+        std::string failure;
+        curl_slist* headers = nullptr;
+        if (!Configure(request, headers, failure)) {
+            curl_slist_free_all(headers);
+            m_receiving = nullptr;
+            response = HttpResponse();
+            response.error = failure;
+            return;
+        }
+
+        const CURLcode result = curl_easy_perform(m_curl);
+        m_receiving = nullptr;
+        curl_slist_free_all(headers);
+        // Nothing of the request may stay on the handle: it points into this call's buffers.
+        curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+
+        if (result != CURLE_OK) {
+            // A partial answer (cut off mid-body, say) must not be taken for a response.
+            response = HttpResponse();
+            response.error = m_errorBuffer[0] ? std::string(m_errorBuffer) : curl_easy_strerror(result);
+            return;
+        }
+        long status = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+        response.completed = true;
+        response.status = status;
+    }
+
+private:
+    struct ExtraOption {
+        curl_easytype type;
+        long value;
+    };
+
+    CURLcode Apply(CURLoption option, curl_easytype type, long value) {
+        if (type == CURLOT_OFF_T) return curl_easy_setopt(m_curl, option, static_cast<curl_off_t>(value));
+        return curl_easy_setopt(m_curl, option, value);
+    }
+
+    bool Configure(const HttpRequest& request, curl_slist*& headers, std::string& failure) {
+        bool ok = true;
+        auto set = [&ok](CURLcode result) { ok = ok && result == CURLE_OK; };
+
+        // Settings a caller may adjust.
+        set(curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, m_options.connectTimeoutSecs));
+        if (m_options.stallTimeoutSecs > 0) {
+            set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
+            set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_options.stallTimeoutSecs));
+        }
+        set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPALIVE, 1L));
+        set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPIDLE, kTcpKeepAliveSecs));
+        set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPINTVL, kTcpKeepAliveSecs));
+        set(curl_easy_setopt(m_curl, CURLOPT_USERAGENT, kUserAgent));
+        set(curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, ""));
+        if (!m_options.keepAlive) set(curl_easy_setopt(m_curl, CURLOPT_FORBID_REUSE, 1L));
+        if (!m_options.proxy.empty()) set(curl_easy_setopt(m_curl, CURLOPT_PROXY, m_options.proxy.c_str()));
+        for (const auto& [option, extra] : m_extraOptions) set(Apply(option, extra.type, extra.value));
+        if (!ok) {
+            failure = "the HTTP client options were refused by libcurl";
+            return false;
+        }
+
+        // Settings nobody may change: verified TLS only, no redirects, one HTTP/1.1 connection.
+        set(curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L));
+        set(curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L));
+        set(curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "https"));
+        set(curl_easy_setopt(m_curl, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
+        set(curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 0L));
+        set(curl_easy_setopt(m_curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
+        set(curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L));
+        set(curl_easy_setopt(m_curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
+        if (!m_options.caBundle.empty())
+            set(curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_options.caBundle.c_str()));
+        if (!m_options.connectTo.empty()) {
+            if (!m_connectTo) {
+                failure = "out of memory building the connect-to list";
+                return false;
+            }
+            set(curl_easy_setopt(m_curl, CURLOPT_CONNECT_TO, m_connectTo.get()));
+        }
+        set(curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer));
+        set(curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CurlHttpExchange::OnHeader));
+        set(curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this));
+        set(curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlHttpExchange::OnBody));
+        set(curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, this));
+        if (!ok) {
+            failure = "libcurl refused the TLS settings";
+            return false;
+        }
+
+        set(curl_easy_setopt(m_curl, CURLOPT_URL, request.url.c_str()));
+        const std::string& method = request.method;
+        // GET and HEAD never carry a body: Google's front end answers 400 to a GET that has one.
+        const bool sendsBody = method == "POST" || method == "PUT" || method == "PATCH" ||
+                               (method == "DELETE" && !request.body.empty());
+        if (method == "HEAD") {
+            set(curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L));
+        } else if (sendsBody) {
+            // POSTFIELDS with an explicit size: the body may hold NULs, and an empty body still goes
+            // out with Content-Length: 0.
+            set(curl_easy_setopt(m_curl, CURLOPT_POST, 1L));
+            set(curl_easy_setopt(m_curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                                 static_cast<curl_off_t>(request.body.size())));
+            set(curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, request.body.data()));
+            if (method != "POST") set(curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, method.c_str()));
+        } else if (method == "GET" || method == "DELETE") {
+            set(curl_easy_setopt(m_curl, CURLOPT_HTTPGET, 1L));
+            if (method != "GET") set(curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, method.c_str()));
+        } else {
+            failure = "unsupported HTTP method '" + method + "'";
+            return false;
+        }
+
+        bool hasExpect = false;
+        for (const std::string& line : request.headers) {
+            if (strncasecmp(line.c_str(), "Expect:", 7) == 0) hasExpect = true;
+            curl_slist* grown = curl_slist_append(headers, line.c_str());
+            if (!grown) {
+                failure = "out of memory building the request headers";
+                return false;
+            }
+            headers = grown;
+        }
+        // Without this curl waits up to a second for "100 Continue" before sending larger bodies.
+        if (!hasExpect) {
+            curl_slist* grown = curl_slist_append(headers, "Expect:");
+            if (!grown) {
+                failure = "out of memory building the request headers";
+                return false;
+            }
+            headers = grown;
+        }
+        set(curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers));
+        if (!ok) {
+            failure = "libcurl refused the request";
+            return false;
+        }
+        return true;
+    }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* context) {
+        auto* self = static_cast<CurlHttpExchange*>(context);
+        const size_t length = size * count;
+        HttpResponse* response = self->m_receiving;
+        if (!response) return length;
+        if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+            // A new response begins (after 100 Continue, or a proxy's answer): only the last counts.
+            response->statusLine.assign(data, length);
+            response->rawHeaders.assign(data, length);
+            response->headers.clear();
+            response->body.clear();
+            return length;
+        }
+        response->rawHeaders.append(data, length);
+        const std::string line = TrimmedLine(data, length);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos && colon > 0)
+            response->headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        return length;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* context) {
+        auto* self = static_cast<CurlHttpExchange*>(context);
+        const size_t length = size * count;
+        if (self->m_receiving) self->m_receiving->body.append(data, length);
+        return length;
+    }
+
+    struct SlistFree {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+
+    HttpClientOptions m_options;
+    CURL* m_curl = nullptr;
+    std::map<CURLoption, ExtraOption> m_extraOptions;
+    std::unique_ptr<curl_slist, SlistFree> m_connectTo;
+    HttpResponse* m_receiving = nullptr;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+}  // namespace
+
+std::unique_ptr<IHttpExchange> MakeCurlHttpExchange(const HttpClientOptions& options) {
+    return std::make_unique<CurlHttpExchange>(options);
+}
+
+}  // namespace host

@@ -1,0 +1,476 @@
+#include "ZkJson.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "HbDebug.h"
+
+using json_spirit::mArray;
+using json_spirit::mObject;
+using json_spirit::mValue;
+
+namespace {
+
+// Bounds both building and destroying a parsed tree, which recurse per level.
+constexpr size_t kMaxDepth = 256;
+
+// Numbers come as text and are converted by std::from_chars, which rounds correctly: the reader's own
+// full-precision conversion crashes on some tiny numbers (e.g. -1.7923618157463536511158e-330).
+constexpr unsigned kParseFlags = rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag |
+                                 rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+
+// from_chars reports both overflow and underflow as out of range; tell them apart by the decimal
+// exponent of the first significant digit, which is far below zero for the one, far above for the other.
+bool TooSmallForDouble(const char* p, const char* end) {
+    if (p < end && *p == '-') ++p;
+    long magnitude = 0;
+    if (p < end && *p != '0') {
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) ++magnitude;
+    } else {
+        ++p;
+        if (p < end && *p == '.') {
+            for (++p; p < end && *p == '0'; ++p) --magnitude;
+            --magnitude;
+        }
+    }
+    while (p < end && *p != 'e' && *p != 'E') ++p;
+    if (p == end) return magnitude < 0;
+    ++p;
+    bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    long exponent = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (exponent < 1000000) exponent = exponent * 10 + (*p - '0');
+    }
+    return magnitude + (negative ? -exponent : exponent) < 0;
+}
+
+// RapidJSON's SAX handler that builds the value model in place: each container is created empty in
+// its parent and filled through a pointer, so nested containers are never copied or moved.
+class ValueBuilder {
+public:
+    explicit ValueBuilder(mValue& root) : m_root(root) {}
+
+    bool Null() { return Add(json_spirit::Null()); }
+    bool Bool(bool b) { return Add(b); }
+    // The reader's interface; with numbers as text only RawNumber is called.
+    bool Int(int i) { return Add(i); }
+    bool Uint(unsigned u) { return Add(u); }
+    bool Int64(int64_t i) { return Add(i); }
+    bool Uint64(uint64_t u) { return Add(u); }
+    bool Double(double d) { return Add(d); }
+
+    // The reader has checked the syntax already.
+    bool RawNumber(const char* str, rapidjson::SizeType length, bool) {
+        const char* end = str + length;
+        if (std::find_if(str, end, [](char c) { return c == '.' || c == 'e' || c == 'E'; }) == end) {
+            if (*str == '-') {
+                int64_t i;
+                if (std::from_chars(str, end, i).ec == std::errc()) return Add(i);
+            } else {
+                uint64_t u;
+                if (std::from_chars(str, end, u).ec == std::errc()) return Add(u);
+            }
+        }
+        double d;
+        std::errc ec = std::from_chars(str, end, d).ec;
+        if (ec == std::errc::result_out_of_range && TooSmallForDouble(str, end)) {
+            return Add(*str == '-' ? -0.0 : 0.0);
+        }
+        return ec == std::errc() && Add(d);
+    }
+
+    bool String(const char* str, rapidjson::SizeType length, bool) {
+        return DecodedUtf8IsValid(str, length) && Add(std::string(str, length));
+    }
+
+    bool Key(const char* str, rapidjson::SizeType length, bool) {
+        if (!DecodedUtf8IsValid(str, length)) {
+            return false;
+        }
+        m_key.assign(str, length);
+        return true;
+    }
+
+    bool StartObject() { return Open(mObject()); }
+    bool EndObject(rapidjson::SizeType) { return Close(); }
+    bool StartArray() { return Open(mArray()); }
+    bool EndArray(rapidjson::SizeType) { return Close(); }
+
+    bool DepthExceeded() const { return m_depthExceeded; }
+
+private:
+    struct Frame {
+        mObject* object;
+        mArray* array;
+    };
+
+    // The reader has validated the raw bytes already; only a \uDC00-\uDFFF escape without a leading
+    // high surrogate can still produce an encoded surrogate (ED A0..BF), which is not UTF-8.
+    static bool DecodedUtf8IsValid(const char* str, size_t length) {
+        const char* end = str + length;
+        for (const char* p = str; (p = static_cast<const char*>(std::memchr(p, 0xED, end - p))) != nullptr;
+             ++p) {
+            if (p + 1 < end && static_cast<unsigned char>(p[1]) >= 0xA0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    template <typename T>
+    mValue* Place(T&& value) {
+        if (m_stack.empty()) {
+            m_root = mValue(std::forward<T>(value));
+            return &m_root;
+        }
+        Frame& top = m_stack.back();
+        if (top.array != nullptr) {
+            return &top.array->emplace_back(std::forward<T>(value));
+        }
+        auto placed = top.object->try_emplace(std::move(m_key), std::forward<T>(value));
+        if (!placed.second) {
+            placed.first->second = mValue(std::forward<T>(value));  // duplicate name: the last one wins
+        }
+        return &placed.first->second;
+    }
+
+    template <typename T>
+    bool Add(T&& value) {
+        Place(std::forward<T>(value));
+        return true;
+    }
+
+    template <typename Container>
+    bool Open(Container&& empty) {
+        if (m_stack.size() >= kMaxDepth) {
+            m_depthExceeded = true;
+            return false;
+        }
+        mValue* slot = Place(std::forward<Container>(empty));
+        if constexpr (std::is_same_v<Container, mObject>) {
+            m_stack.push_back(Frame{&slot->get_obj(), nullptr});
+        } else {
+            m_stack.push_back(Frame{nullptr, &slot->get_array()});
+        }
+        return true;
+    }
+
+    bool Close() {
+        m_stack.pop_back();
+        return true;
+    }
+
+    mValue& m_root;
+    std::vector<Frame> m_stack;
+    std::string m_key;
+    bool m_depthExceeded = false;
+};
+
+bool Parse(const std::string& text, mValue& value) {
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    ValueBuilder builder(value);
+    rapidjson::Reader reader;
+    rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, builder);
+    if (result && stream.Tell() == text.size()) {
+        return true;
+    }
+    HbDebug log;
+    if (!result) {
+        log.DebugLvl(
+            __PRETTY_FUNCTION__, 2, "Invalid JSON text at offset %zu: %s", result.Offset(),
+            builder.DepthExceeded() ? "nesting too deep" : rapidjson::GetParseError_En(result.Code()));
+    } else {
+        // The reader stops at a NUL byte as if the text ended there.
+        log.DebugLvl(__PRETTY_FUNCTION__, 2, "Invalid JSON text: NUL byte at offset %zu", stream.Tell());
+    }
+    return false;
+}
+
+// Length of the UTF-8 sequence at p if it is well formed (1 to 4), else 0 with *bad set to the
+// length of its longest valid-looking start (at least 1), which is replaced as a whole.
+size_t Utf8Sequence(const unsigned char* p, size_t avail, size_t* bad) {
+    unsigned char c = p[0];
+    size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        *bad = 1;
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        bool ok = i < avail && p[i] >= low && p[i] <= high;
+        if (!ok) {
+            *bad = i;
+            return 0;
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    return length;
+}
+
+bool IsValidUtf8(const std::string& s) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
+    const unsigned char* end = p + s.size();
+    while (p < end) {
+        // ASCII runs, eight bytes at a time.
+        while (end - p >= 8) {
+            uint64_t chunk;
+            std::memcpy(&chunk, p, 8);
+            if (chunk & 0x8080808080808080ULL) break;
+            p += 8;
+        }
+        if (p == end) break;
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t bad;
+        size_t length = Utf8Sequence(p, static_cast<size_t>(end - p), &bad);
+        if (length == 0) return false;
+        p += length;
+    }
+    return true;
+}
+
+std::string ReplaceInvalidUtf8(const std::string& s) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(s.size() + 8);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
+    const unsigned char* end = p + s.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(static_cast<char>(*p++));
+            continue;
+        }
+        size_t bad = 0;
+        size_t length = Utf8Sequence(p, static_cast<size_t>(end - p), &bad);
+        if (length == 0) {
+            out.append(kReplacement, 3);
+            p += bad;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), length);
+            p += length;
+        }
+    }
+    return out;
+}
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+bool WriteString(Writer& writer, const std::string& s) {
+    if (s.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
+        return false;
+    }
+    if (IsValidUtf8(s)) {
+        return writer.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
+    }
+    std::string replaced = ReplaceInvalidUtf8(s);
+    if (replaced.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
+        return false;
+    }
+    return writer.String(replaced.data(), static_cast<rapidjson::SizeType>(replaced.size()));
+}
+
+bool WriteValue(Writer& writer, const mValue& value);
+
+bool WriteObject(Writer& writer, const mObject& object) {
+    if (!writer.StartObject()) return false;
+    for (const auto& member : object) {
+        if (!WriteString(writer, member.first) || !WriteValue(writer, member.second)) return false;
+    }
+    return writer.EndObject();
+}
+
+class WriteVisitor : public boost::static_visitor<bool> {
+public:
+    explicit WriteVisitor(Writer& writer) : m_writer(writer) {}
+
+    bool operator()(const mObject& object) const { return WriteObject(m_writer, object); }
+    bool operator()(const mArray& array) const {
+        if (!m_writer.StartArray()) return false;
+        for (const mValue& element : array) {
+            if (!WriteValue(m_writer, element)) return false;
+        }
+        return m_writer.EndArray();
+    }
+    bool operator()(const std::string& s) const { return WriteString(m_writer, s); }
+    bool operator()(bool b) const { return m_writer.Bool(b); }
+    bool operator()(int64_t i) const { return m_writer.Int64(i); }
+    bool operator()(uint64_t u) const { return m_writer.Uint64(u); }
+    // JSON has no NaN or infinity.
+    bool operator()(double d) const { return std::isfinite(d) ? m_writer.Double(d) : m_writer.Null(); }
+    bool operator()(json_spirit::Null) const { return m_writer.Null(); }
+
+private:
+    Writer& m_writer;
+};
+
+bool WriteValue(Writer& writer, const mValue& value) {
+    return boost::apply_visitor(WriteVisitor(writer), value.get_variant());
+}
+
+template <typename Write>
+bool WriteText(Write write, std::string& text) {
+    rapidjson::StringBuffer buffer;
+    Writer writer(buffer);
+    if (!write(writer)) {
+        HbDebug().Error(__PRETTY_FUNCTION__, "Could not write JSON text (a string is too long)");
+        return false;
+    }
+    text.assign(buffer.GetString(), buffer.GetSize());
+    return true;
+}
+
+}  // namespace
+
+bool ZkJson::Unserialize(const std::string& text, mObject& object) {
+    mValue parsed;
+    if (!Parse(text, parsed)) {
+        return false;
+    }
+    if (parsed.type() != json_spirit::obj_type) {
+        HbDebug().DebugLvl(__PRETTY_FUNCTION__, 2, "JSON text is not an object (type %d)",
+                           static_cast<int>(parsed.type()));
+        return false;
+    }
+    object.swap(parsed.get_obj());
+    return true;
+}
+
+bool ZkJson::Unserialize(const std::string& text, mValue& value) {
+    mValue parsed;
+    if (!Parse(text, parsed)) {
+        return false;
+    }
+    value = std::move(parsed);
+    return true;
+}
+
+bool ZkJson::FindObjectValue(const mObject& object, const std::string& key, mObject& value) {
+    const mObject* found = FindObject(object, key);
+    if (found == nullptr) {
+        return false;
+    }
+    value = *found;
+    return true;
+}
+
+bool ZkJson::FindArrayValue(const mObject& object, const std::string& key, mArray& value) {
+    const mArray* found = FindArray(object, key);
+    if (found == nullptr) {
+        return false;
+    }
+    value = *found;
+    return true;
+}
+
+const mObject* ZkJson::FindObject(const mObject& object, const std::string& key) {
+    auto it = object.find(key);
+    if (it == object.end() || it->second.type() != json_spirit::obj_type) {
+        return nullptr;
+    }
+    return &it->second.get_obj();
+}
+
+const mArray* ZkJson::FindArray(const mObject& object, const std::string& key) {
+    auto it = object.find(key);
+    if (it == object.end() || it->second.type() != json_spirit::array_type) {
+        return nullptr;
+    }
+    return &it->second.get_array();
+}
+
+std::string ZkJson::GetStringValue(const mObject& object, const std::string& key) {
+    auto it = object.find(key);
+    if (it == object.end() || it->second.type() != json_spirit::str_type) {
+        return std::string();
+    }
+    return it->second.get_str();
+}
+
+int ZkJson::GetIntValue(const mObject& object, const std::string& key) {
+    auto it = object.find(key);
+    if (it == object.end() || it->second.type() != json_spirit::int_type) {
+        return 0;
+    }
+    return it->second.get_int();
+}
+
+std::string ZkJson::Serialize(const mObject& object) {
+    std::string text;
+    Serialize(object, text);
+    return text;
+}
+
+bool ZkJson::Serialize(const mObject& object, std::string& text) {
+    return WriteText([&object](Writer& writer) { return WriteObject(writer, object); }, text);
+}
+
+std::string ZkJson::Serialize(const mValue& value) {
+    std::string text;
+    WriteText([&value](Writer& writer) { return WriteValue(writer, value); }, text);
+    return text;
+}
+
+bool ZkJson::ConvertFromJsonToMap(const std::string& text,
+                                  std::unordered_map<std::string, std::string>& map) {
+    mObject object;
+    if (!Unserialize(text, object)) {
+        return false;
+    }
+    std::unordered_map<std::string, std::string> converted;
+    converted.reserve(object.size());
+    for (auto& member : object) {
+        if (member.second.type() != json_spirit::str_type) {
+            HbDebug().DebugLvl(__PRETTY_FUNCTION__, 2, "Member \"%s\" is not a string", member.first.c_str());
+            return false;
+        }
+        converted.emplace(member.first, member.second.get_str());
+    }
+    map.swap(converted);
+    return true;
+}
+
+bool ZkJson::ConvertFromMapToJson(const std::unordered_map<std::string, std::string>& map,
+                                  std::string& text) {
+    // Name order, so that equal maps give equal text.
+    std::map<std::string, const std::string*> sorted;
+    for (const auto& entry : map) {
+        sorted.emplace(entry.first, &entry.second);
+    }
+    return WriteText(
+        [&sorted](Writer& writer) {
+            if (!writer.StartObject()) return false;
+            for (const auto& entry : sorted) {
+                if (!WriteString(writer, entry.first) || !WriteString(writer, *entry.second)) return false;
+            }
+            return writer.EndObject();
+        },
+        text);
+}

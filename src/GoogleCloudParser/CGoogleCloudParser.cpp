@@ -1,0 +1,9 @@
+#include "GoogleCloudParser/CGoogleCloudParser.h"
+
+namespace GoogleCloudSDKWrapper {
+
+CGoogleCloudParser::CGoogleCloudParser() = default;
+
+CGoogleCloudParser::~CGoogleCloudParser() = default;
+
+}  // namespace GoogleCloudSDKWrapper

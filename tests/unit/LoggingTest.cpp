@@ -1,0 +1,122 @@
+// Log lines: levels, tags, formatting, filtering by the configured level, files and sinks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/HbDebug.h"
+#include "host/LogWriter.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using testsupport::LogCapture;
+using testsupport::ReadFile;
+using testsupport::ScopedSettings;
+using testsupport::TempDir;
+
+TEST(Logging, SinkReceivesEveryLevelWithTagAndFormattedText) {
+    LogCapture capture;
+    HbDebug logger;
+    logger.Error("bool Tag::Error()", "failed [%s] %d", "x", 7);
+    logger.Debug("bool Tag::Debug()", "debug %s", "line");
+    logger.DebugLvl("bool Tag::Level2()", 2, "level %d", 2);
+    logger.DebugLvl("bool Tag::Level0()", 0, "level %d", 0);
+
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].level, host::kLogError);
+    EXPECT_EQ(lines[0].tag, "bool Tag::Error()");
+    EXPECT_EQ(lines[0].message, "failed [x] 7");
+    EXPECT_EQ(lines[1].level, host::kLogDebug);
+    EXPECT_EQ(lines[2].level, host::kLogDebug2);
+    EXPECT_EQ(lines[2].message, "level 2");
+    EXPECT_EQ(lines[3].level, host::kLogLevel0);
+}
+
+TEST(Logging, LongMessagesAreNotCut) {
+    LogCapture capture;
+    std::string big(10000, 'a');
+    HbDebug().Debug("t", "<%s>", big.c_str());
+    ASSERT_EQ(capture.Lines().size(), 1u);
+    EXPECT_EQ(capture.Lines()[0].message, "<" + big + ">");
+}
+
+TEST(Logging, FileShowsLinesUpToTheConfiguredLevel) {
+    TempDir dir;
+    std::string logFile = dir.File("agent.log");
+    {
+        ScopedSettings settings("[GoogleCloud]\nsLogFile=" + logFile + "\nnLogLevel=1\n");
+        HbDebug logger;
+        logger.Error("tagE", "an error");
+        logger.DebugLvl("tag0", 0, "a level-0 line");
+        logger.Debug("tag1", "a debug line");
+        logger.DebugLvl("tag2", 2, "a level-2 line");
+    }
+    std::string text = ReadFile(logFile);
+    EXPECT_NE(text.find("ERROR tagE: an error\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("tag0: a level-0 line"), std::string::npos);
+    EXPECT_NE(text.find("DEBUG tag1: a debug line"), std::string::npos);
+    EXPECT_EQ(text.find("a level-2 line"), std::string::npos);
+}
+
+TEST(Logging, DefaultLevelShowsErrorsAndLevelZeroOnly) {
+    TempDir dir;
+    std::string logFile = dir.File("agent.log");
+    {
+        ScopedSettings settings("[GoogleCloud]\nsLogFile=" + logFile + "\n");
+        EXPECT_EQ(host::ConfiguredLogLevel(), 0);
+        HbDebug().Debug("t", "hidden");
+        HbDebug().Error("t", "shown");
+    }
+    std::string text = ReadFile(logFile);
+    EXPECT_EQ(text.find("hidden"), std::string::npos);
+    EXPECT_NE(text.find("shown"), std::string::npos);
+}
+
+TEST(Logging, UnwritableLogFileFallsBackToStderrWithAnError) {
+    LogCapture capture;
+    TempDir dir;
+    ScopedSettings settings("[GoogleCloud]\nsLogFile=" + dir.File("missing/dir/agent.log") + "\n");
+    EXPECT_TRUE(capture.Mentions("Cannot open log file")) << capture.Dump();
+}
+
+TEST(Logging, OwnLogFileGetsTheLinesInsteadOfTheProcessLog) {
+    TempDir dir;
+    std::string processLog = dir.File("process.log");
+    std::string ownLog = dir.File("own.log");
+    {
+        ScopedSettings settings("[GoogleCloud]\nsLogFile=" + processLog + "\n");
+        LogCapture capture;
+        HbLogFile file(ownLog);
+        ASSERT_TRUE(file.IsOpen());
+        HbDebug(&file).Error("t", "to my own file");
+        EXPECT_TRUE(capture.Has(host::kLogError, "to my own file"));
+    }
+    EXPECT_NE(ReadFile(ownLog).find("to my own file"), std::string::npos);
+    EXPECT_EQ(ReadFile(processLog).find("to my own file"), std::string::npos);
+}
+
+TEST(Logging, GlobalWriterReportsLevelAndWritesFailureLinesAsErrors) {
+    ScopedSettings settings("[GoogleCloud]\nnLogLevel=3\n");
+    LogCapture capture;
+    ASSERT_TRUE(g_ptrLogWriter);
+    EXPECT_EQ(g_ptrLogWriter->GetLogLevel(), 3);
+    g_ptrLogWriter->WriteLog(3, "tag", __LINE__, 0, 0, "Calling for project id [%s]", "p1");
+    g_ptrLogWriter->WriteLog(-1, "tag", __LINE__, 0, 0, "%s", "all failed");
+    EXPECT_TRUE(capture.Has(3, "Calling for project id [p1]"));
+    EXPECT_TRUE(capture.Has(host::kLogError, "all failed"));
+}
+
+TEST(Logging, RemovedSinkHearsNothingMore) {
+    auto capture = std::make_unique<LogCapture>();
+    HbDebug().Debug("t", "one");
+    auto lines = capture->Lines();
+    capture.reset();
+    LogCapture other;
+    HbDebug().Debug("t", "two");
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(other.Lines().size(), 1u);
+}
+
+}  // namespace
