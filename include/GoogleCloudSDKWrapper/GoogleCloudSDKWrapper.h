@@ -32,6 +32,14 @@ public:
     bool Init();
     // Always true; kept for callers that probe the object.
     bool CheckConnection();
+    // Signs in with a service-account key and obtains an access token. For a JSON key file: an empty
+    // key file name, the client e-mail and the PEM private key. For a PKCS#12 key file: its name
+    // (looked up under <dBASEHOME>/certificates/external/, then as given), the e-mail and its password.
+    bool Connect(const std::string& keyFileName, const std::string& clientEmail,
+                 const std::string& keyOrPassword);
+    // Whether the project's Compute Engine resource can be read with the current credential. A false
+    // result carries no error of its own.
+    bool isProjectAccessible(const std::string& projectId);
 
     // The message and code of the last failure; reading them does not clear them.
     std::string GetLastError();

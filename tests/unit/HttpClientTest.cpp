@@ -22,6 +22,7 @@
 #include "host/HttpExchange.h"
 #include "host/ZKLibCurl.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedHttp.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -456,56 +457,12 @@ TEST(CurlHttpExchangeTest, OptionsThatWeakenTlsOrBreakRequestsRefused) {
 }
 
 // ZKLibCurl over a scripted exchange.
-struct Script {
-    std::vector<host::HttpClientOptions> made;
-    std::vector<host::HttpRequest> requests;
-    std::vector<std::pair<int, long>> options;
-    std::deque<host::HttpResponse> answers;
-};
-
-class ScriptedExchange : public host::IHttpExchange {
-public:
-    explicit ScriptedExchange(Script& script) : m_script(script) {}
-    bool SetIntOption(int option, long value) override {
-        m_script.options.emplace_back(option, value);
-        return option != 0;
-    }
-    void Perform(const host::HttpRequest& request, host::HttpResponse& response) override {
-        m_script.requests.push_back(request);
-        if (m_script.answers.empty()) {
-            response = host::HttpResponse();
-            response.error = "no scripted answer";
-            return;
-        }
-        response = m_script.answers.front();
-        m_script.answers.pop_front();
-    }
-
-private:
-    Script& m_script;
-};
-
-host::HttpResponse Answer(long status, const std::string& body) {
-    host::HttpResponse response;
-    response.completed = true;
-    response.status = status;
-    response.statusLine = "HTTP/1.1 " + std::to_string(status) + " X\r\n";
-    response.headers = {{"Content-Type", "application/json"}};
-    response.rawHeaders = response.statusLine + "Content-Type: application/json\r\n\r\n";
-    response.body = body;
-    return response;
-}
+using testsupport::Answer;
 
 class ScriptedClientTest : public ::testing::Test {
 protected:
-    ScriptedClientTest()
-        : m_factory([this](const host::HttpClientOptions& options) -> std::unique_ptr<host::IHttpExchange> {
-              m_script.made.push_back(options);
-              return std::make_unique<ScriptedExchange>(m_script);
-          }) {}
-
-    Script m_script;
-    host::ScopedHttpExchangeFactory m_factory;
+    testsupport::ScriptedHttp m_http;
+    testsupport::HttpScript& m_script = m_http.script;
 };
 
 TEST_F(ScriptedClientTest, InitReadsSettingsOnce) {
@@ -614,7 +571,7 @@ TEST_F(ScriptedClientTest, StreamingAndResults) {
     EXPECT_EQ(streamed, "");
     EXPECT_EQ(Body(client), R"({"error":{}})");
     EXPECT_EQ(client.GetHttpErrorCode(), 403);
-    EXPECT_EQ(client.GetHttpResponseHeader("http"), "HTTP/1.1 403 X\r\n");
+    EXPECT_EQ(client.GetHttpResponseHeader("http"), "HTTP/1.1 403 Forbidden\r\n");
     EXPECT_EQ(client.GetHttpResponseHeader("content-type"), "application/json");
     EXPECT_EQ(client.GetHttpResponseHeader("Absent"), "");
 

@@ -1,0 +1,25 @@
+// The API endpoint hosts: the public ones unless the settings name others (private or restricted
+// endpoints). The cloud-platform scope never changes with an override.
+#pragma once
+
+#include <string>
+
+namespace GoogleCloudSDKWrapper {
+namespace endpoints {
+
+std::string ComputeHost();
+std::string ResourceManagerHost();
+std::string SqlAdminHost();
+std::string KmsHost();
+std::string SpannerHost();
+std::string DataflowHost();
+std::string StorageHost();
+std::string OAuthHost();
+
+// "https://" + the OAuth host + "/oauth2/v3/token": the JWT's audience and where it is posted.
+std::string TokenEndpointUrl();
+// The scope every token is asked for.
+const char* CloudPlatformScope();
+
+}  // namespace endpoints
+}  // namespace GoogleCloudSDKWrapper
