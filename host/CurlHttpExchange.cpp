@@ -98,6 +98,8 @@ public:
     bool SetIntOption(int option, long value) override {
         HbDebug log;
         if (!m_curl) return false;
+        // Signals are always off (the client lives inside a host process); asking for that again is fine.
+        if (option == CURLOPT_NOSIGNAL) return value == 1;
         if (IsManagedOption(option)) {
             log.Debug(__PRETTY_FUNCTION__, "libcurl option %d is managed by the HTTP client; refused",
                       option);

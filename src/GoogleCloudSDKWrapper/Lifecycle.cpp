@@ -45,6 +45,17 @@ bool CGoogleCloudSDKWrapper::CheckConnection() {
     return true;
 }
 
+bool CGoogleCloudSDKWrapper::Connect(const std::string& keyFileName, const std::string& clientEmail,
+                                     const std::string& keyOrPassword) {
+    return connection->Connect(keyFileName, clientEmail, keyOrPassword);
+}
+
+// The project's Compute Engine resource, read with an empty path: ".../projects/{project}/".
+bool CGoogleCloudSDKWrapper::isProjectAccessible(const std::string& projectId) {
+    std::string response;
+    return connection->get(projectId, "", response);
+}
+
 std::string CGoogleCloudSDKWrapper::GetLastError() {
     return errorState.errorMessage;
 }

@@ -1,0 +1,217 @@
+#include "emulator/Server.h"
+
+#include <fcntl.h>
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+
+#include "emulator/Encoding.h"
+#include "host/HbDebug.h"
+
+namespace gcemu {
+namespace {
+
+// A thread per connection. Each thread remembers its connection's socket once a request has shown it,
+// as a duplicate descriptor (so the number cannot pass to another socket meanwhile), so that stopping
+// can end connections that idle in keep-alive instead of waiting for their timeout.
+class ConnectionThreads : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> task) override {
+        auto slot = std::make_shared<Slot>();
+        slot->owner = this;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Reap();
+        try {
+            slot->thread = std::thread([slot, task] {
+                t_slot = slot.get();
+                task();
+                t_slot = nullptr;
+                slot->owner->Finished(*slot);
+            });
+        } catch (const std::system_error& error) {
+            // Out of threads: serve this connection on the accepting thread rather than drop it.
+            lock.unlock();
+            HbDebug().Error(__PRETTY_FUNCTION__, "gcemu: no thread for a connection: %s", error.what());
+            task();
+            return;
+        }
+        m_slots.push_back(std::move(slot));
+    }
+
+    void shutdown() override {
+        std::list<std::shared_ptr<Slot>> slots;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+            for (const auto& slot : m_slots) {
+                if (slot->fd >= 0) ::shutdown(slot->fd, SHUT_RDWR);
+            }
+            slots.swap(m_slots);
+        }
+        for (const auto& slot : slots) slot->thread.join();
+    }
+
+    // Called on a connection's thread while it handles a request.
+    static void NoteSocket(int fd) {
+        Slot* slot = t_slot;
+        if (!slot || fd < 0) return;
+        std::lock_guard<std::mutex> lock(slot->owner->m_mutex);
+        if (slot->fd >= 0) return;
+        slot->fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (slot->fd >= 0 && slot->owner->m_stopping) ::shutdown(slot->fd, SHUT_RDWR);
+    }
+
+private:
+    struct Slot {
+        ConnectionThreads* owner = nullptr;
+        std::thread thread;
+        int fd = -1;
+        bool done = false;
+    };
+
+    void Finished(Slot& slot) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (slot.fd >= 0) ::close(slot.fd);
+        slot.fd = -1;
+        slot.done = true;
+    }
+
+    // Joins the threads whose connection has ended.
+    void Reap() {
+        for (auto slot = m_slots.begin(); slot != m_slots.end();) {
+            if ((*slot)->done) {
+                (*slot)->thread.join();
+                slot = m_slots.erase(slot);
+            } else {
+                ++slot;
+            }
+        }
+    }
+
+    static thread_local Slot* t_slot;
+    std::mutex m_mutex;
+    std::list<std::shared_ptr<Slot>> m_slots;
+    bool m_stopping = false;
+};
+
+thread_local ConnectionThreads::Slot* ConnectionThreads::t_slot = nullptr;
+
+// httplib listens with a backlog of 5: a few clients connecting at once would see SYNs dropped and
+// wait a second for the retry. Listening again on the bound socket raises the backlog.
+class ListeningServer : public httplib::SSLServer {
+public:
+    using httplib::SSLServer::SSLServer;
+    void WidenBacklog() {
+        if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+    }
+};
+
+std::string HostWithoutPort(std::string host) {
+    if (!host.empty() && host[0] == '[') {  // [::1]:443
+        const size_t close = host.find(']');
+        if (close != std::string::npos) host.resize(close + 1);
+    } else {
+        const size_t colon = host.rfind(':');
+        if (colon != std::string::npos) host.resize(colon);
+    }
+    return ToLower(host);
+}
+
+Request ToRequest(const httplib::Request& in) {
+    Request request;
+    request.method = in.method;
+    request.host = HostWithoutPort(in.get_header_value("Host"));
+    // The target as sent: httplib's path is already decoded, which would merge "%2F" into the path.
+    const std::string& target = in.target.empty() ? in.path : in.target;
+    const size_t question = target.find('?');
+    request.path = target.substr(0, question);
+    if (question != std::string::npos) request.rawQuery = target.substr(question + 1);
+    request.query = ParseQuery(request.rawQuery);
+    request.body = in.body;
+    for (const auto& [name, value] : in.headers) request.headers.emplace(ToLower(name), value);
+    return request;
+}
+
+}  // namespace
+
+Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
+    : m_dispatcher(dispatcher),
+      m_server(std::make_unique<ListeningServer>(certificate.certificate(), certificate.key())) {
+    if (!m_server->is_valid()) throw std::runtime_error("the TLS server could not take the certificate");
+    auto handler = [this](const httplib::Request& in, httplib::Response& out) {
+        Request request = ToRequest(in);
+        const int fd = in.ssl ? SSL_get_fd(in.ssl) : -1;
+        ConnectionThreads::NoteSocket(fd);
+        Response response;
+        if (m_dispatcher.Dispatch(request, response) == Outcome::kDropConnection) {
+            // No answer at all: the client sees the connection end.
+            if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+            return;
+        }
+        out.status = response.status;
+        for (const auto& [name, value] : response.headers) out.set_header(name, value);
+        out.set_content(response.body, response.contentType.c_str());
+    };
+    // "." would not match a path with a line break in it.
+    const std::string any = "[\\s\\S]*";
+    m_server->Get(any, handler);
+    m_server->Post(any, handler);
+    m_server->Put(any, handler);
+    m_server->Patch(any, handler);
+    m_server->Delete(any, handler);
+    m_server->set_keep_alive_max_count(1000000);
+    m_server->set_keep_alive_timeout(30);
+    m_server->set_tcp_nodelay(true);
+    m_server->new_task_queue = [] { return new ConnectionThreads(); };
+}
+
+Server::~Server() {
+    Stop();
+}
+
+int Server::Start(int port) {
+    if (m_running) return m_port;
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+        if (m_port <= 0) throw std::runtime_error("cannot listen on an ephemeral port of 127.0.0.1");
+    } else {
+        if (!m_server->bind_to_port("127.0.0.1", port))
+            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+        m_port = port;
+    }
+    static_cast<ListeningServer*>(m_server.get())->WidenBacklog();
+    m_listener = std::thread([this] {
+        // A client that hangs up while we write must not kill the process with SIGPIPE; connection
+        // threads start from this one and inherit the mask.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        m_server->listen_after_bind();
+    });
+    // stop() does nothing until the server runs, so Stop must not come before that.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server->is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_running = true;
+    HbDebug().DebugLvl(__PRETTY_FUNCTION__, 1, "gcemu: listening on 127.0.0.1:%d", m_port);
+    return m_port;
+}
+
+void Server::Stop() {
+    if (!m_running) return;
+    m_server->stop();
+    m_listener.join();
+    m_running = false;
+}
+
+}  // namespace gcemu

@@ -1,0 +1,104 @@
+// gcemu: runs the emulator until SIGINT or SIGTERM, with a service account and a client settings file
+// ready in its state folder.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "emulator/Emulator.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: gcemu [--port N] [--state-dir DIR] [--world FILE] [--token-lifetime SECS] [--account EMAIL]\n"
+    "  --port N              port on 127.0.0.1 (default 0: any free port)\n"
+    "  --state-dir DIR       where the CA, settings and key files go (default: a temporary folder,\n"
+    "                        removed at exit)\n"
+    "  --world FILE          JSON world to start from (default: the built-in world)\n"
+    "  --token-lifetime SECS lifetime of access tokens (default 3600)\n"
+    "  --account EMAIL       service account to make (default "
+    "gcsdk-demo@gcemu-project-1.iam.gserviceaccount.com)\n";
+
+bool ParseNumber(const char* text, long minimum, long maximum, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= minimum && value <= maximum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    gcemu::EmulatorOptions options;
+    std::string account = "gcsdk-demo@gcemu-project-1.iam.gserviceaccount.com";
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "gcemu: %s needs a value\n%s", option.c_str(), kUsage);
+            return 2;
+        }
+        const char* value = argv[++i];
+        long number = 0;
+        if (option == "--port" && ParseNumber(value, 0, 65535, number)) {
+            options.port = static_cast<int>(number);
+        } else if (option == "--token-lifetime" && ParseNumber(value, 1, 86400 * 365, number)) {
+            options.tokenLifetimeSecs = number;
+        } else if (option == "--state-dir") {
+            options.stateDir = value;
+        } else if (option == "--world") {
+            options.worldFile = value;
+        } else if (option == "--account") {
+            account = value;
+        } else {
+            std::fprintf(stderr, "gcemu: bad option %s %s\n%s", option.c_str(), value, kUsage);
+            return 2;
+        }
+    }
+
+    // Every thread started from here on leaves SIGINT and SIGTERM to the sigwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        gcemu::Emulator emulator(options);
+        emulator.Start();
+        const gcemu::ServiceAccountKey key = emulator.MakeServiceAccount(account);
+        const std::string settings = emulator.WriteClientSettings();
+        std::printf(
+            "gcemu listening on https://127.0.0.1:%d (every *.googleapis.com host, routed by Host)\n"
+            "  CA certificate:   %s\n"
+            "  client settings:  %s\n"
+            "  service account:  %s\n"
+            "    JSON key:       %s\n"
+            "    PKCS#12 key:    %s (password %s)\n"
+            "  state folder:     %s%s\n"
+            "Point a client at it:\n"
+            "  export GCSDK_SETTINGS=%s\n"
+            "Control API (no auth): https://localhost:%d/_gcemu/journal, /_gcemu/faults, /_gcemu/reset,\n"
+            "  /_gcemu/service-accounts, e.g. curl --cacert %s https://localhost:%d/_gcemu/journal\n"
+            "Stop with Ctrl-C.\n",
+            emulator.Port(), emulator.CaFile().c_str(), settings.c_str(), key.email.c_str(),
+            key.jsonKeyFile.c_str(), key.p12File.c_str(), key.p12Password.c_str(),
+            emulator.StateDir().c_str(), options.stateDir.empty() ? " (removed at exit)" : "",
+            settings.c_str(), emulator.Port(), emulator.CaFile().c_str(), emulator.Port());
+        std::fflush(stdout);
+
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        std::printf("gcemu: %s received, stopping\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+        emulator.Stop();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "gcemu: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
