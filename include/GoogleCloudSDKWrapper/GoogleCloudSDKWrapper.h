@@ -5,8 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Export.h"
+#include "Records.h"
 #include "Types.h"
 #include "ZkGoogleCloudErrorState.h"
 #include "host/HbDebug.h"
@@ -44,8 +46,98 @@ public:
     // The message and code of the last failure; reading them does not clear them.
     std::string GetLastError();
     std::string GetLastErrorCode();
+    // The instance resource as Compute Engine returns it (by name, or a filtered list by id).
+    bool GetInstanceConfigJson(const std::string& projectId, const std::string& vmName, const std::string& vmId,
+                               const std::string& zone, std::string& json);
+
+    // ---- Finding VMs. An empty project id means every project the account can list; every VM a list
+    // method returns has its location put in the GUID cache (an existing entry is kept).
+    // By project and zone when both are given, otherwise by GUID through SearchInstance.
+    bool GetVMInfo(const std::string& projectId, const std::string& vmName, const std::string& vmGuid,
+                   const std::string& zone, SVMInfoLib& vm, UINT64 mask);
+    // By GUID: the cached location first (then by name there), else a scan of every project.
+    bool SearchInstance(const std::string& vmGuid, const std::string& vmName, UINT64 mask, std::string& projectId,
+                        std::string& region, std::string& zone, SVMInfoLib& vm);
+    bool ScanInstanceByGuid(const std::string& vmGuid, UINT64 mask, std::string& projectId, std::string& region,
+                            std::string& zone, SVMInfoLib& vm);
+    bool GetVMInfoList(std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListInZone(const std::string& projectId, const std::string& zone, std::vector<SVMInfoLib>& vms,
+                             UINT64 mask);
+    // A key or value holding '*', '?' or '[...]' is a pattern, matched without regard to case.
+    bool GetVMInfoListByLabel(const std::string& projectId, const std::string& key, const std::string& value,
+                              std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListByLabelRegEx(const std::string& projectId, const std::string& keyPattern,
+                                   const std::string& valuePattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListInRegion(const std::string& projectId, const std::string& region, const std::string& regionId,
+                               std::vector<SVMInfoLib>& vms, UINT64 mask);
+    // A project id, or a pattern selecting projects by id.
+    bool GetVMInfoListInProject(const std::string& projectPattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    void LookupAndCacheGuid(const std::vector<SVMInfoLib>& vms);
+    bool DoesVMExist(const std::string& projectId, const std::string& vmName, const std::string& zone,
+                     SVMInfoLib& vm);
+
+    // ---- Zones, regions, machine types, networks.
+    bool GetZoneInfo(const std::string& projectId, const std::string& zone, const std::string& unused,
+                     SZoneInfoLib& record, UINT64 mask);
+    bool GetZoneInfoList(const std::string& projectId, std::vector<SZoneInfoLib>& zones, UINT64 mask);
+    bool GetZoneInfoListInRegion(const std::string& projectId, const std::string& region,
+                                 std::vector<SZoneInfoLib>& zones, UINT64 mask);
+    bool GetRegionInfo(const std::string& projectId, const std::string& region, const std::string& regionId,
+                       SRegionInfoLib& record, UINT64 mask);
+    bool GetRegionInfoList(const std::string& projectId, std::vector<SRegionInfoLib>& regions, UINT64 mask);
+    // record.zone must name the zone; the machine type is a name or a URL.
+    bool GetMachineTypeInfo(const std::string& projectId, const std::string& machineType,
+                            SMachineTypeInfoLib& record, UINT64 mask);
+    bool GetMachineTypesInfoList(const std::string& projectId, const std::string& zone,
+                                 std::vector<SMachineTypeInfoLib>& machineTypes, UINT64 mask);
+    bool GetMachineTypeUri(const std::string& projectId, const std::string& machineType, const std::string& zone,
+                           std::string& url);
+    bool GetNetworkInfo(const std::string& projectId, const std::string& network, SNetworkInfoLib& record,
+                        UINT64 mask);
+    bool GetNetworkList(const std::string& projectId, std::vector<SNetworkInfoLib>& networks, UINT64 mask);
+    bool GetNetworkUri(const std::string& projectId, const std::string& network, std::string& url);
+    // record.region must name the region; the subnetwork is a name or a URL.
+    bool GetSubNetworkInfo(const std::string& projectId, const std::string& subnetwork, SSubnetInfoLib& record,
+                           UINT64 mask);
+    bool GetSubNetworkList(const std::string& projectId, const std::string& zone, const std::string& region,
+                           const std::string& networkUrl, std::vector<SSubnetInfoLib>& subnets, UINT64 mask);
+
+    // ---- Disks, snapshots, images, licenses.
+    bool GetDiskInfo(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                     const std::string& region, const bool& regional, SDiskInfoLib& disk, UINT64 mask);
+    bool DoesDiskExist(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                       const std::string& region, const bool& regional);
+    bool GetDiskState(const std::string& projectId, const std::string& zone, const std::string& region,
+                      const bool& regional, const std::string& diskName, std::string& status);
+    bool GetDiskTypeUri(const std::string& projectId, const std::string& diskType, const std::string& zone,
+                        const std::string& region, const bool& regional, std::string& url);
+    bool GetZonalDiskTypeUri(const std::string& projectId, const std::string& diskType, const std::string& zone,
+                             std::string& url);
+    bool GetRegionalDiskTypeUri(const std::string& projectId, const std::string& diskType,
+                                const std::string& region, std::string& url);
+    bool ParseDiskInfo(const std::string& diskJson, SDiskInfoLib& disk);
+    bool ParseReplicaZonesFromJson(const std::string& diskJson, std::vector<std::string>& replicaZones,
+                                   std::string& diskUrl);
+    bool GetSnapshotInfo(const std::string& projectId, const std::string& snapshot, SSnapshotInfoLib& record,
+                         UINT64 mask);
+    bool GetSnapshotList(const std::string& projectId, std::vector<SSnapshotInfoLib>& snapshots, UINT64 mask);
+    bool DoesSnapshotExist(const std::string& projectId, const std::string& snapshot);
+    bool GetSnapshotState(const std::string& projectId, const std::string& snapshot, std::string& status);
+    bool GetSnapshotUri(const std::string& projectId, const std::string& snapshot, std::string& url);
+    bool GetImageInfo(const std::string& projectId, const std::string& image, SImageInfoLib& record, UINT64 mask);
+    bool GetImageList(const std::string& projectId, std::vector<SImageInfoLib>& images, UINT64 mask);
+    // The licenses published by the image project of an operating system ("Windows Server 2019", ...).
+    bool GetLicensesForProject(const std::string& osDescription, std::vector<SLicenseInfoLib>& licenses);
+    // The public image project of an operating system; empty when none is known.
+    std::string GetImageProjectId(const std::string& osDescription);
+
+    // ---- Projects.
+    bool ListProjects(std::vector<SProjectInfoLib>& projects);
 
 private:
+    // The given project alone, or every project the account can list when the id is empty.
+    bool ProjectsFor(const std::string& projectId, std::vector<SProjectInfoLib>& projects);
+
     ZkGoogleCloudErrorState errorState;
     std::unique_ptr<CGoogleCloudConnection> connection;
     std::unique_ptr<CGoogleCloudQueries> queries;

@@ -1,18 +1,212 @@
 // Maps JSON responses into records and records into request bodies.
+//
+// Every record has a virtual reader Convert(const mObject&, R&) (and the request bodies a writer), so a
+// derived parser can replace the mapping of any one record; the generic operations below reach them
+// through virtual dispatch. The parser is stateless apart from its logger: one instance serves every
+// caller.
 #pragma once
 
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "GoogleCloudSDKWrapper/Records.h"
 #include "host/HbDebug.h"
+#include "host/ZkJson.h"
 
 namespace GoogleCloudSDKWrapper {
 
-// Its Convert overloads are virtual so that a derived parser can replace the mapping of any record.
+using json_spirit::mArray;
+using json_spirit::mObject;
+using json_spirit::mValue;
+
 class CGoogleCloudParser {
 public:
     CGoogleCloudParser();
     virtual ~CGoogleCloudParser();
 
+    // Readers, in their slot order. Each reads the keys of its record from one JSON object.
+    virtual bool Convert(const mObject& object, SVMInfoLib& vm);
+    virtual bool Convert(const mObject& object, SDiskInfoLib& disk);
+    virtual bool Convert(const mObject& object, SOperationInfoLib& operation);
+    virtual bool Convert(const mObject& object, SOperationErrorInfoLib& error);
+    virtual bool Convert(const mObject& object, SZoneInfoLib& zone);
+    virtual bool Convert(const mObject& object, SRegionInfoLib& region);
+    virtual bool Convert(const mObject& object, SKeyValueInfoLib& pair);
+    virtual bool Convert(const mObject& object, SNetworkInfoLib& network);
+    virtual bool Convert(const mObject& object, SSubnetInfoLib& subnet);
+    virtual bool Convert(const mObject& object, SNetworkInterfaceInfoLib& networkInterface);
+    virtual bool Convert(const mObject& object, SAccessConfigInfo& accessConfig);
+    virtual bool Convert(const mObject& object, SMachineTypeInfoLib& machineType);
+    virtual bool Convert(const mObject& object, SImageInfoLib& image);
+    virtual bool Convert(const mObject& object, SSnapshotInfoLib& snapshot);
+    virtual bool Convert(const mObject& object, SDiskTypeInfoLib& diskType);
+    virtual bool Convert(const mObject& object, SServiceAccountInfoLib& serviceAccount);
+    virtual bool Convert(const mObject& object, SSchedulingInfoLib& scheduling);
+    virtual bool Convert(const mObject& object, SLicenseInfoLib& license);
+    virtual bool Convert(const mObject& object, SProjectInfoLib& project);
+    virtual bool Convert(const mObject& object, SdisplayDeviceInfoLib& displayDevice);
+    virtual bool Convert(const mObject& object, SShieldedInstanceConfigInfoLib& shielded);
+    virtual bool Convert(const mObject& object, SConfidentialInstanceConfigLib& confidential);
+    virtual bool Convert(const mObject& object, SNodeAffinityInfo& affinity);
+    // Appends the feature "type" of one guestOsFeatures element.
+    virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
+    // The element converter of string lists: copies the text.
+    virtual bool Convert(const std::string& in, std::string& out);
+    // Writers of request bodies.
+    virtual bool Convert(SDiskInfoLib& disk, mObject& object);
+    virtual bool Convert(SSnapshotInfoLib& snapshot, mObject& object);
+    virtual bool Convert(SVMInfoLib& vm, mObject& object);
+    virtual bool Convert(const SLabelInfoLib& labels, mObject& object);
+
+    // One JSON object into one record. The record is not reset: absent keys keep its values.
+    template <typename T>
+    bool ParseObject(const std::string& text, T& record);
+    // The array member listKey of the top-level object, one record per object element, appended.
+    template <typename T>
+    bool ParseList(const std::string& text, const std::string& listKey, std::vector<T>& records);
+    // One page of a paged list: as ParseList, and nextPageToken receives the page's "nextPageToken"
+    // (empty on the last page, or when the text is not JSON).
+    template <typename T>
+    bool ParseListPage(const std::string& text, const std::string& listKey, std::vector<T>& records,
+                       std::string& nextPageToken);
+    // One record per object element (other elements are skipped), appended; always true.
+    template <typename T>
+    bool ConvertList(const mArray& array, std::vector<T>& records);
+    // Every object element into the one record, so the features accumulate.
+    bool ConvertList(const mArray& array, SGuestOSFeaturesLib& features);
+    // The string elements, appended.
+    bool ConvertListString(const mArray& array, std::vector<std::string>& strings);
+    // The array member of key, as ConvertList / ConvertListString; false when there is none.
+    template <typename T>
+    bool ConvertNestedList(const mObject& object, const std::string& key, std::vector<T>& records);
+    bool ConvertNestedListString(const mObject& object, const std::string& key,
+                                 std::vector<std::string>& strings);
+    // The object member of key into one record; false when there is none.
+    template <typename T>
+    bool ConvertNestedObject(const mObject& object, const std::string& key, T& record);
+    // The object member of key, then its array "items" ("metadata", "tags"); false when key is absent.
+    template <typename T>
+    bool ConvertNestedItemListObject(const mObject& object, const std::string& key, std::vector<T>& records);
+    bool ConvertNestedItemListString(const mObject& object, const std::string& key,
+                                     std::vector<std::string>& strings);
+    // The object member of key as name/value pairs in name order. A value that is not a string throws
+    // std::runtime_error, which fails the enclosing ParseObject / ParseList.
+    bool ConvertObjtoKeyPairList(const mObject& object, const std::string& key,
+                                 std::vector<SKeyValueInfoLib>& pairs);
+    // A record as request-body text (members in name order); false, body untouched, when the writer fails.
+    template <typename T>
+    bool GetRequestBody(T& record, std::string& body);
+
+    // Value getters: the member of this object only. Absent or null gives the default without a log;
+    // a value of another type gives the default with an error line.
+    std::string GetStringValue(const mObject& object, const std::string& key);
+    bool GetBoolValue(const mObject& object, const std::string& key);
+    int32_t GetIntValue(const mObject& object, const std::string& key);
+    int64_t GetLongValue(const mObject& object, const std::string& key);  // a decimal string
+    uint64_t GetUInt64Value(const mObject& object, const std::string& key);
+    double GetDoubleValue(const mObject& object, const std::string& key);  // a real, or an integer widened
+
+    // The text after the last "/"; empty when the text is empty or has no "/".
+    std::string GetRSubStrFromLastSlash(const std::string& text);
+    // Whether a license URL belongs to a project that publishes operating-system images.
+    bool IsLicenseOfOSImage(const std::string& licenseUrl);
+    // Splits "keyType:keyPath" (a disk's encryption key text); false when there is no second part.
+    bool GetKeyTypeAndKeyPath(const std::string& text, std::string& keyType, std::string& keyPath);
+
 protected:
     HbEvent logger;
 };
+
+template <typename T>
+bool CGoogleCloudParser::ParseObject(const std::string& text, T& record) {
+    try {
+        mObject object;
+        if (!ZkJson::Unserialize(text, object)) return false;
+        return Convert(object, record);
+    } catch (const std::runtime_error& e) {
+        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(), text.c_str());
+        return false;
+    }
+}
+
+template <typename T>
+bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& listKey,
+                                   std::vector<T>& records) {
+    std::string ignored;
+    return ParseListPage(text, listKey, records, ignored);
+}
+
+template <typename T>
+bool CGoogleCloudParser::ParseListPage(const std::string& text, const std::string& listKey,
+                                       std::vector<T>& records, std::string& nextPageToken) {
+    nextPageToken.clear();
+    try {
+        mObject object;
+        if (!ZkJson::Unserialize(text, object)) return false;
+        nextPageToken = ZkJson::GetStringValue(object, "nextPageToken");
+        const mArray* array = ZkJson::FindArray(object, listKey);
+        if (!array) {
+            logger.DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", listKey.c_str());
+            return false;
+        }
+        return ConvertList(*array, records);
+    } catch (const std::runtime_error& e) {
+        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] - %s\n%s", listKey.c_str(),
+                     e.what(), text.c_str());
+        return false;
+    }
+}
+
+template <typename T>
+bool CGoogleCloudParser::ConvertList(const mArray& array, std::vector<T>& records) {
+    for (const mValue& element : array) {
+        if (element.type() != json_spirit::obj_type) continue;
+        T record;
+        Convert(element.get_obj(), record);  // the record is kept whatever the reader says
+        records.push_back(std::move(record));
+    }
+    return true;
+}
+
+template <typename T>
+bool CGoogleCloudParser::ConvertNestedList(const mObject& object, const std::string& key,
+                                           std::vector<T>& records) {
+    const mArray* array = ZkJson::FindArray(object, key);
+    if (!array) return false;
+    return ConvertList(*array, records);
+}
+
+template <typename T>
+bool CGoogleCloudParser::ConvertNestedObject(const mObject& object, const std::string& key, T& record) {
+    const mObject* member = ZkJson::FindObject(object, key);
+    if (!member) return false;
+    Convert(*member, record);
+    return true;
+}
+
+template <typename T>
+bool CGoogleCloudParser::ConvertNestedItemListObject(const mObject& object, const std::string& key,
+                                                     std::vector<T>& records) {
+    const mObject* member = ZkJson::FindObject(object, key);
+    if (!member) return false;
+    ConvertNestedList(*member, "items", records);
+    return true;
+}
+
+template <typename T>
+bool CGoogleCloudParser::GetRequestBody(T& record, std::string& body) {
+    try {
+        mObject object;
+        // A writer that gives up (a disk key it cannot split) has left parts out: no body then.
+        if (!Convert(record, object)) return false;
+        body = ZkJson::Serialize(object);
+        return true;
+    } catch (const std::runtime_error& e) {
+        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(), body.c_str());
+        return false;
+    }
+}
 
 }  // namespace GoogleCloudSDKWrapper

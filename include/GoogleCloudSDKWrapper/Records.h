@@ -1,0 +1,8 @@
+// Every record the library exchanges with its callers.
+#pragma once
+
+#include "DiskRecords.h"
+#include "InstanceRecords.h"
+#include "KeyValueRecords.h"
+#include "LocationRecords.h"
+#include "OperationRecords.h"

@@ -1,0 +1,42 @@
+// Compute Engine operations and the setLabels body.
+#include <utility>
+#include <vector>
+
+#include "GoogleCloudParser/CGoogleCloudParser.h"
+#include "GoogleCloudParser/MappingHelpers.h"
+
+namespace GoogleCloudSDKWrapper {
+
+bool CGoogleCloudParser::Convert(const mObject& object, SOperationInfoLib& operation) {
+    operation.name = GetStringValue(object, "name");
+    operation.selfLink = GetStringValue(object, "selfLink");
+    operation.user = GetStringValue(object, "user");
+    operation.operationType = GetStringValue(object, "operationType");
+    operation.zone = GetStringValue(object, "zone");
+    operation.targetLink = GetStringValue(object, "targetLink");
+    operation.targetId = GetStringValue(object, "targetId");
+    operation.status = GetStringValue(object, "status");
+    operation.httpErrorMessage = GetStringValue(object, "httpErrorMessage");
+    operation.httpErrorStatusCode = GetIntValue(object, "httpErrorStatusCode");
+    // A poll may read into the record of the previous poll: the errors of this answer replace those.
+    if (const mObject* error = ZkJson::FindObject(object, "error")) {
+        std::vector<SOperationErrorInfoLib> errors;
+        ConvertNestedList(*error, "errors", errors);
+        operation.errors = std::move(errors);
+    }
+    return true;
+}
+
+bool CGoogleCloudParser::Convert(const mObject& object, SOperationErrorInfoLib& error) {
+    error.code = GetStringValue(object, "code");
+    error.message = GetStringValue(object, "message");
+    return true;
+}
+
+bool CGoogleCloudParser::Convert(const SLabelInfoLib& labels, mObject& object) {
+    object["labels"] = LabelsObject(labels.labels);
+    object["labelFingerprint"] = labels.labelFingerprint;
+    return true;
+}
+
+}  // namespace GoogleCloudSDKWrapper
