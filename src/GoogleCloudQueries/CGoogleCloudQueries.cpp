@@ -1,5 +1,7 @@
 #include "GoogleCloudQueries/CGoogleCloudQueries.h"
 
+#include "GoogleCloudQueries/QueryPatterns.h"
+
 namespace GoogleCloudSDKWrapper {
 
 CGoogleCloudQueries::CGoogleCloudQueries(ZkGoogleCloudErrorState* state, CGoogleCloudConnection* connection,
@@ -9,6 +11,26 @@ CGoogleCloudQueries::CGoogleCloudQueries(ZkGoogleCloudErrorState* state, CGoogle
 CGoogleCloudQueries::~CGoogleCloudQueries() {
     connection = nullptr;
     parser = nullptr;
+}
+
+// Filtered lists may answer with empty pages before the one that holds the match.
+bool CGoogleCloudQueries::GetFirstMatchingPage(const std::string& projectId, const std::string& path,
+                                               std::string& response) {
+    std::string pageToken;
+    std::set<std::string> seenTokens;
+    for (;;) {
+        std::string pagePath = path;
+        if (!pageToken.empty())
+            pagePath += std::string(path.find('?') == std::string::npos ? "?" : "&") +
+                        "pageToken=" + url::QueryValue(pageToken);
+        if (!connection->get(projectId, pagePath, response)) return false;
+        mObject page;
+        if (!ZkJson::Unserialize(response, page)) return true;
+        const mArray* items = ZkJson::FindArray(page, "items");
+        std::string next = ZkJson::GetStringValue(page, "nextPageToken");
+        if ((items && !items->empty()) || next.empty() || !seenTokens.insert(next).second) return true;
+        pageToken = next;
+    }
 }
 
 }  // namespace GoogleCloudSDKWrapper

@@ -1,7 +1,17 @@
-// Every read-only request against the APIs.
+// Every read-only request against the APIs. Paths are relative to a project's Compute Engine base
+// unless they are absolute URLs; every value put into a path goes through the URL helper.
+//
+// Lists follow "nextPageToken" to their last page. List queries treat a 404 as an empty answer (true,
+// nothing added, "404" left in the error state) and record every other refusal in the error state.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "GoogleCloudErrorHandler/CGoogleCloudErrorHandler.h"
+#include "GoogleCloudSDKWrapper/Records.h"
+#include "GoogleCloudSDKWrapper/Types.h"
 #include "host/HbDebug.h"
 
 namespace GoogleCloudSDKWrapper {
@@ -18,7 +28,106 @@ public:
     CGoogleCloudQueries(const CGoogleCloudQueries&) = delete;
     CGoogleCloudQueries& operator=(const CGoogleCloudQueries&) = delete;
 
+    // Instances.
+    bool GetInstanceConfigJson(const std::string& projectId, const std::string& vmName,
+                               const std::string& vmId, const std::string& zone, std::string& json);
+    bool ParseZonesForVMParam(const std::string& projectId, const std::string& zone, const std::string& field,
+                              const std::string& value, SVMInfoLib& vm);
+    bool GetAdditionalVMProp(const std::string& projectId, SVMInfoLib& vm, UINT64 mask);
+    bool GetVMInfo(const std::string& projectId, const std::string& vmName, const std::string& vmId,
+                   const std::string& zone, SVMInfoLib& vm, UINT64 mask);
+    bool GetDeviceName(const std::string& projectId, const std::string& diskName, const std::string& vmName,
+                       const std::string& zone, std::string& deviceName);
+    bool GetVMInfoList(const std::string& projectId, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListInProject(const std::string& projectPattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListInRegion(const std::string& projectId, const std::string& region,
+                               const std::string& regionId, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListInZone(const std::string& projectId, const std::string& zone,
+                             std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool GetVMInfoListByLabel(const std::string& projectId, const std::string& zone, const std::string& key,
+                              const std::string& value, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    bool DoesVMExist(const std::string& projectId, const std::string& vmName, const std::string& zone,
+                     SVMInfoLib& vm);
+
+    // Disks, disk types, images, snapshots, licenses, node groups.
+    bool GetZonalDiskInfo(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                          SDiskInfoLib& disk, UINT64 mask);
+    bool GetRegionalDiskInfo(const std::string& projectId, const std::string& diskName,
+                             const std::string& region, SDiskInfoLib& disk, UINT64 mask);
+    bool _GetDiskInfo(const std::string& projectId, const std::string& path, SDiskInfoLib& disk, UINT64 mask);
+    bool DoesZonalDiskExist(const std::string& projectId, const std::string& diskName,
+                            const std::string& zone);
+    bool DoesRegionalDiskExist(const std::string& projectId, const std::string& diskName,
+                               const std::string& region);
+    bool _DoesDiskExist(const std::string& projectId, const std::string& path);
+    bool GetZonalDiskTypeInfo(const std::string& projectId, const std::string& diskType,
+                              const std::string& zone, SDiskTypeInfoLib& record);
+    bool GetRegionalDiskTypeInfo(const std::string& projectId, const std::string& diskType,
+                                 const std::string& region, SDiskTypeInfoLib& record);
+    bool _GetDiskTypeInfo(const std::string& projectId, const std::string& diskType, const std::string& path,
+                          SDiskTypeInfoLib& record);
+    bool GetImageInfo(const std::string& projectId, const std::string& image, SImageInfoLib& record,
+                      UINT64 mask);
+    bool GetImageList(const std::string& projectId, std::vector<SImageInfoLib>& images, UINT64 mask);
+    bool GetSnapshotInfo(const std::string& projectId, const std::string& snapshot, SSnapshotInfoLib& record,
+                         UINT64 mask);
+    bool GetSnapshotList(const std::string& projectId, std::vector<SSnapshotInfoLib>& snapshots, UINT64 mask);
+    bool DoesSnapshotExist(const std::string& projectId, const std::string& snapshot);
+    bool DoesNodeGroupExist(const std::string& projectId, const std::string& zone,
+                            const std::string& nodeGroup);
+    bool GetLicensesForProject(const std::string& imageProjectId, std::vector<SLicenseInfoLib>& licenses);
+
+    // Zones, regions, machine types.
+    bool GetZoneInfo(const std::string& projectId, const std::string& zone, SZoneInfoLib& record,
+                     UINT64 mask);
+    bool GetZoneInfoList(const std::string& projectId, std::vector<SZoneInfoLib>& zones, UINT64 mask);
+    bool GetZoneInfoListInRegion(const std::string& projectId, const std::string& region,
+                                 std::vector<SZoneInfoLib>& zones, UINT64 mask);
+    bool GetRegionInfo(const std::string& projectId, const std::string& region, const std::string& regionId,
+                       SRegionInfoLib& record, UINT64 mask);
+    bool GetRegionInfoList(const std::string& projectId, std::vector<SRegionInfoLib>& regions, UINT64 mask);
+    bool GetMachineTypeInfo(const std::string& projectId, const std::string& machineType,
+                            SMachineTypeInfoLib& record, UINT64 mask);
+    bool GetMachineTypesInfoList(const std::string& projectId, const std::string& zone,
+                                 std::vector<SMachineTypeInfoLib>& machineTypes, UINT64 mask);
+
+    // Networks, subnetworks, shared VPC.
+    bool GetNetworkInfo(const std::string& projectId, const std::string& network, SNetworkInfoLib& record,
+                        UINT64 mask);
+    bool GetNetworkList(const std::string& projectId, std::vector<SNetworkInfoLib>& networks, UINT64 mask);
+    bool GetSubNetworkInfo(const std::string& projectId, const std::string& subnetwork,
+                           SSubnetInfoLib& record, UINT64 mask);
+    bool GetSubNetworkList(const std::string& projectId, const std::string& zone, const std::string& region,
+                           const std::string& networkUrl, std::vector<SSubnetInfoLib>& subnets, UINT64 mask);
+    bool GetSharedVPCHostProject(const std::string& projectId, std::string& hostProject);
+    bool GetAggregatedSubNetworkList(const std::string& hostProject, const std::string& zone,
+                                     const std::string& region, std::vector<SNetworkInfoLib>& networks);
+    bool GetFilteredSharedVPCForRegion(const std::string& region,
+                                       const std::vector<SNetworkInterfaceInfoLib>& usableSubnets,
+                                       std::vector<SNetworkInfoLib>& networks);
+
+    // Projects (Resource Manager).
+    bool ListProjects(std::vector<SProjectInfoLib>& projects);
+
 private:
+    enum class ListOutcome { kRequestFailed, kNoList, kListed };
+
+    // Reads every page of a list into records. kRequestFailed leaves the refused page's body in
+    // response; kNoList means no page carried the list key (how the APIs answer an empty list).
+    template <typename T>
+    ListOutcome FetchAllPages(const std::string& projectId, const std::string& path,
+                              const std::string& listKey, std::vector<T>& records, std::string& response);
+    // A list query: a 404 is an empty answer (notFoundMessage logged at level 2 under the caller's tag),
+    // any other refusal is recorded and fails.
+    template <typename T>
+    bool ListQuery(const char* tag, const std::string& projectId, const std::string& path,
+                   std::vector<T>& records, const std::string& notFoundMessage);
+    // An object query: a refusal is recorded and fails; otherwise the mapping's result.
+    template <typename T>
+    bool ObjectQuery(const std::string& projectId, const std::string& path, T& record);
+    // The first page of a filtered list that holds any items, as text; false when the request fails.
+    bool GetFirstMatchingPage(const std::string& projectId, const std::string& path, std::string& response);
+
     CGoogleCloudConnection* connection;
     CGoogleCloudParser* parser;
     HbDebug logger;
