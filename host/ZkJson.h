@@ -16,6 +16,22 @@ public:
     // Parses any JSON value; false (value untouched) when the text is not JSON.
     static bool Unserialize(const std::string& text, json_spirit::mValue& value);
 
+    // Receives the elements of a streamed array, one at a time.
+    class HOST_API IArrayElementSink {
+    public:
+        virtual ~IArrayElementSink();
+        // The array starts (again: a later member of the same name replaces an earlier one).
+        virtual void Begin() = 0;
+        // One complete element; it is dropped when the call returns.
+        virtual void Element(json_spirit::mValue& element) = 0;
+    };
+    // Parses a JSON object like Unserialize, except that its member arrayKey, when it is an array, is not
+    // kept: each element goes to the sink as soon as it is complete, so a long list never exists as a
+    // whole tree. sawArray tells whether the object's (last) member of that name is an array. False
+    // when the text is not a JSON object; what the sink throws stops the parse and is thrown on.
+    static bool UnserializeStreaming(const std::string& text, const std::string& arrayKey,
+                                     json_spirit::mObject& object, IArrayElementSink& sink, bool& sawArray);
+
     // Copies the member when it exists with the wanted type; false (out untouched) otherwise.
     static bool FindObjectValue(const json_spirit::mObject& object, const std::string& key,
                                 json_spirit::mObject& value);

@@ -47,8 +47,8 @@ public:
     std::string GetLastError();
     std::string GetLastErrorCode();
     // The instance resource as Compute Engine returns it (by name, or a filtered list by id).
-    bool GetInstanceConfigJson(const std::string& projectId, const std::string& vmName, const std::string& vmId,
-                               const std::string& zone, std::string& json);
+    bool GetInstanceConfigJson(const std::string& projectId, const std::string& vmName,
+                               const std::string& vmId, const std::string& zone, std::string& json);
 
     // ---- Finding VMs. An empty project id means every project the account can list; every VM a list
     // method returns has its location put in the GUID cache (an existing entry is kept).
@@ -56,20 +56,21 @@ public:
     bool GetVMInfo(const std::string& projectId, const std::string& vmName, const std::string& vmGuid,
                    const std::string& zone, SVMInfoLib& vm, UINT64 mask);
     // By GUID: the cached location first (then by name there), else a scan of every project.
-    bool SearchInstance(const std::string& vmGuid, const std::string& vmName, UINT64 mask, std::string& projectId,
-                        std::string& region, std::string& zone, SVMInfoLib& vm);
-    bool ScanInstanceByGuid(const std::string& vmGuid, UINT64 mask, std::string& projectId, std::string& region,
-                            std::string& zone, SVMInfoLib& vm);
+    bool SearchInstance(const std::string& vmGuid, const std::string& vmName, UINT64 mask,
+                        std::string& projectId, std::string& region, std::string& zone, SVMInfoLib& vm);
+    bool ScanInstanceByGuid(const std::string& vmGuid, UINT64 mask, std::string& projectId,
+                            std::string& region, std::string& zone, SVMInfoLib& vm);
     bool GetVMInfoList(std::vector<SVMInfoLib>& vms, UINT64 mask);
-    bool GetVMInfoListInZone(const std::string& projectId, const std::string& zone, std::vector<SVMInfoLib>& vms,
-                             UINT64 mask);
+    bool GetVMInfoListInZone(const std::string& projectId, const std::string& zone,
+                             std::vector<SVMInfoLib>& vms, UINT64 mask);
     // A key or value holding '*', '?' or '[...]' is a pattern, matched without regard to case.
     bool GetVMInfoListByLabel(const std::string& projectId, const std::string& key, const std::string& value,
                               std::vector<SVMInfoLib>& vms, UINT64 mask);
     bool GetVMInfoListByLabelRegEx(const std::string& projectId, const std::string& keyPattern,
-                                   const std::string& valuePattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
-    bool GetVMInfoListInRegion(const std::string& projectId, const std::string& region, const std::string& regionId,
-                               std::vector<SVMInfoLib>& vms, UINT64 mask);
+                                   const std::string& valuePattern, std::vector<SVMInfoLib>& vms,
+                                   UINT64 mask);
+    bool GetVMInfoListInRegion(const std::string& projectId, const std::string& region,
+                               const std::string& regionId, std::vector<SVMInfoLib>& vms, UINT64 mask);
     // A project id, or a pattern selecting projects by id.
     bool GetVMInfoListInProject(const std::string& projectPattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
     void LookupAndCacheGuid(const std::vector<SVMInfoLib>& vms);
@@ -90,15 +91,15 @@ public:
                             SMachineTypeInfoLib& record, UINT64 mask);
     bool GetMachineTypesInfoList(const std::string& projectId, const std::string& zone,
                                  std::vector<SMachineTypeInfoLib>& machineTypes, UINT64 mask);
-    bool GetMachineTypeUri(const std::string& projectId, const std::string& machineType, const std::string& zone,
-                           std::string& url);
+    bool GetMachineTypeUri(const std::string& projectId, const std::string& machineType,
+                           const std::string& zone, std::string& url);
     bool GetNetworkInfo(const std::string& projectId, const std::string& network, SNetworkInfoLib& record,
                         UINT64 mask);
     bool GetNetworkList(const std::string& projectId, std::vector<SNetworkInfoLib>& networks, UINT64 mask);
     bool GetNetworkUri(const std::string& projectId, const std::string& network, std::string& url);
     // record.region must name the region; the subnetwork is a name or a URL.
-    bool GetSubNetworkInfo(const std::string& projectId, const std::string& subnetwork, SSubnetInfoLib& record,
-                           UINT64 mask);
+    bool GetSubNetworkInfo(const std::string& projectId, const std::string& subnetwork,
+                           SSubnetInfoLib& record, UINT64 mask);
     bool GetSubNetworkList(const std::string& projectId, const std::string& zone, const std::string& region,
                            const std::string& networkUrl, std::vector<SSubnetInfoLib>& subnets, UINT64 mask);
 
@@ -111,8 +112,8 @@ public:
                       const bool& regional, const std::string& diskName, std::string& status);
     bool GetDiskTypeUri(const std::string& projectId, const std::string& diskType, const std::string& zone,
                         const std::string& region, const bool& regional, std::string& url);
-    bool GetZonalDiskTypeUri(const std::string& projectId, const std::string& diskType, const std::string& zone,
-                             std::string& url);
+    bool GetZonalDiskTypeUri(const std::string& projectId, const std::string& diskType,
+                             const std::string& zone, std::string& url);
     bool GetRegionalDiskTypeUri(const std::string& projectId, const std::string& diskType,
                                 const std::string& region, std::string& url);
     bool ParseDiskInfo(const std::string& diskJson, SDiskInfoLib& disk);
@@ -124,12 +125,67 @@ public:
     bool DoesSnapshotExist(const std::string& projectId, const std::string& snapshot);
     bool GetSnapshotState(const std::string& projectId, const std::string& snapshot, std::string& status);
     bool GetSnapshotUri(const std::string& projectId, const std::string& snapshot, std::string& url);
-    bool GetImageInfo(const std::string& projectId, const std::string& image, SImageInfoLib& record, UINT64 mask);
+    bool GetImageInfo(const std::string& projectId, const std::string& image, SImageInfoLib& record,
+                      UINT64 mask);
     bool GetImageList(const std::string& projectId, std::vector<SImageInfoLib>& images, UINT64 mask);
     // The licenses published by the image project of an operating system ("Windows Server 2019", ...).
     bool GetLicensesForProject(const std::string& osDescription, std::vector<SLicenseInfoLib>& licenses);
     // The public image project of an operating system; empty when none is known.
     std::string GetImageProjectId(const std::string& osDescription);
+
+    // ---- Changing disks and snapshots. Each waits for Compute Engine's operation to finish unless a
+    // wait flag says otherwise.
+    // The disk record gives the body (a disk type name becomes its URL) and receives the disk as created.
+    bool CreateDisk(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                    const std::string& region, const bool& regional, SDiskInfoLib& disk);
+    bool CreateZonalDisk(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                         SDiskInfoLib& disk);
+    bool CreateRegionalDisk(const std::string& projectId, const std::string& diskName,
+                            const std::string& region, SDiskInfoLib& disk);
+    // A new disk (disk.name) copied from the source disk.
+    bool CloneDisk(const std::string& projectId, const std::string& zone, const std::string& region,
+                   const std::string& sourceDisk, const bool& regional, const bool& wait, SDiskInfoLib& disk);
+    // True when the disk is gone, also when it was gone already (its read answered 404).
+    bool DeleteDisk(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                    const std::string& region, const bool& regional);
+    bool DeleteZonalDisk(const std::string& projectId, const std::string& diskName, const std::string& zone);
+    bool DeleteRegionalDisk(const std::string& projectId, const std::string& diskName,
+                            const std::string& region);
+    // limitExceeded: the VM has as many disks as its machine type allows.
+    bool AttachDisk(const std::string& projectId, const std::string& diskName, const std::string& vmName,
+                    const std::string& zone, bool& limitExceeded);
+    bool DetachDisk(const std::string& projectId, const std::string& diskName, const std::string& vmName,
+                    const std::string& zone);
+    bool MoveDisk(const std::string& projectId, const std::string& diskName, const std::string& sourceZone,
+                  const std::string& destinationZone, SDiskInfoLib& disk);
+    // The snapshot record names the snapshot (and may carry labels); after a wait it holds the snapshot.
+    bool CreateDiskSnapshot(const std::string& projectId, const std::string& diskName,
+                            const std::string& zone, const std::string& region, const bool& regional,
+                            const bool& guestFlush, SSnapshotInfoLib& snapshot, const bool& wait);
+    bool CreateZonalDiskSnapshot(const std::string& projectId, const std::string& diskName,
+                                 const std::string& zone, SSnapshotInfoLib& snapshot, const bool& wait);
+    bool CreateRegionalDiskSnapshot(const std::string& projectId, const std::string& diskName,
+                                    const std::string& region, SSnapshotInfoLib& snapshot, const bool& wait);
+    bool DeleteDiskSnapshot(const std::string& projectId, const std::string& snapshotName);
+    // The disk record's raw JSON (the backed-up disk) gives labels, licenses, interface and key.
+    bool CreateDiskFromSnapshot(const std::string& projectId, const std::string& snapshot,
+                                const std::string& diskName, const std::string& zone,
+                                const std::string& region, const bool& regional, const std::string& diskType,
+                                SDiskInfoLib& disk, const bool& wait);
+    bool CreateZonalDiskFromSnapshot(const std::string& projectId, const std::string& snapshot,
+                                     const std::string& diskName, const std::string& zone,
+                                     const std::string& diskType, SDiskInfoLib& disk, const bool& wait);
+    bool CreateRegionalDiskFromSnapshot(const std::string& projectId, const std::string& snapshot,
+                                        const std::string& diskName, const std::string& region,
+                                        const std::string& diskType, SDiskInfoLib& disk, const bool& wait);
+
+    // ---- Instances.
+    bool DeleteInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
+                        const std::string& zone, bool deleteDisks);
+    bool PowerOffInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
+                          const std::string& zone);
+    bool PowerOnInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
+                         const std::string& zone);
 
     // ---- Projects.
     bool ListProjects(std::vector<SProjectInfoLib>& projects);

@@ -133,14 +133,15 @@ bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requ
     }
     logger.Error(__PRETTY_FUNCTION__, "Error: API failed. operation [%d]. URL[%s]. Request [%s]", requestType,
                  url.c_str(), RedactCredentials(body).c_str());
-    if (response.empty()) RecordFailureWithoutBody(url);
+    RecordFailedExchange(url);
     LogResponse(url, response, 0);
     return false;
 }
 
-// A failure without a body would otherwise leave an unrelated earlier error (a stale "404" that
-// makes a list look empty) for the caller to read.
-void CGoogleCloudConnection::RecordFailureWithoutBody(const std::string& url) {
+// What failed, as the HTTP status or the transport error. Callers then decode a Google error body over
+// it; a body that is not one (a proxy's page) or no body at all would otherwise leave an unrelated
+// earlier error in place, and a stale "404" would make a failed read look like a missing resource.
+void CGoogleCloudConnection::RecordFailedExchange(const std::string& url) {
     int64_t status = httpClient->GetHttpErrorCode();
     if (status == 0) {
         SetErrorMessage(JtString::Format("Request to [%s] failed: %s", url.c_str(),

@@ -2,8 +2,9 @@
 // client, renewal of the token when it has expired or a request meets a 401.
 //
 // On true, the response holds the body of the successful reply (possibly empty). On false after an
-// exchange, it holds the body the server returned with the error (empty when there was none); the
-// caller hands it to SetLastErrorFromResponse. On false before any exchange (not connected, URL not
+// exchange, it holds the body the server returned with the error (empty when there was none), and the
+// error state holds the HTTP status as the code (or "UNAVAILABLE" when no response came); the caller
+// hands the body to SetLastErrorFromResponse, which refines both from a Google error body. On false before any exchange (not connected, URL not
 // composable, headers not set, token renewal failed) the response is left as the caller passed it.
 #pragma once
 
@@ -73,8 +74,8 @@ public:
                                                     const std::string& alphabet);
 
 private:
-    // What the last failed exchange leaves in the error state when the server sent no error body.
-    void RecordFailureWithoutBody(const std::string& url);
+    // Records a failed exchange in the error state before the caller decodes its body.
+    void RecordFailedExchange(const std::string& url);
 
     std::unique_ptr<ZKLibCurl> httpClient;  // the one HTTP client of this connection
     bool curlInitialized = false;

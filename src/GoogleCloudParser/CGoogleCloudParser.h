@@ -117,6 +117,12 @@ public:
 
 protected:
     HbEvent logger;
+
+private:
+    template <typename T>
+    class ListElementSink;
+    template <typename T>
+    static void AppendRecords(std::vector<T>& to, std::vector<T>& from);
 };
 
 template <typename T>
@@ -138,21 +144,43 @@ bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& l
     return ParseListPage(text, listKey, records, ignored);
 }
 
+// The list's elements are mapped as the reader completes them, so a long list never exists as a
+// whole tree; they join the caller's records once the text has been read to its end.
+template <typename T>
+class CGoogleCloudParser::ListElementSink : public ZkJson::IArrayElementSink {
+public:
+    explicit ListElementSink(CGoogleCloudParser& parser) : m_parser(parser) {}
+    void Begin() override { records.clear(); }
+    void Element(mValue& element) override {
+        if (element.type() != json_spirit::obj_type) return;
+        T record;
+        m_parser.Convert(element.get_obj(), record);  // the record is kept whatever the reader says
+        records.push_back(std::move(record));
+    }
+    std::vector<T> records;
+
+private:
+    CGoogleCloudParser& m_parser;
+};
+
 template <typename T>
 bool CGoogleCloudParser::ParseListPage(const std::string& text, const std::string& listKey,
                                        std::vector<T>& records, std::string& nextPageToken) {
     nextPageToken.clear();
+    ListElementSink<T> sink(*this);
     try {
         mObject object;
-        if (!ZkJson::Unserialize(text, object)) return false;
+        bool sawList = false;
+        if (!ZkJson::UnserializeStreaming(text, listKey, object, sink, sawList)) return false;
         nextPageToken = ZkJson::GetStringValue(object, "nextPageToken");
-        const mArray* array = ZkJson::FindArray(object, listKey);
-        if (!array) {
+        if (!sawList) {
             logger.DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", listKey.c_str());
             return false;
         }
-        return ConvertList(*array, records);
+        AppendRecords(records, sink.records);
+        return true;
     } catch (const std::runtime_error& e) {
+        AppendRecords(records, sink.records);  // those mapped before the failure stay
         logger.Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] - %s\n%s", listKey.c_str(),
                      e.what(), text.c_str());
         return false;
@@ -160,7 +188,18 @@ bool CGoogleCloudParser::ParseListPage(const std::string& text, const std::strin
 }
 
 template <typename T>
+void CGoogleCloudParser::AppendRecords(std::vector<T>& to, std::vector<T>& from) {
+    if (to.empty()) {
+        to.swap(from);
+        return;
+    }
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+template <typename T>
 bool CGoogleCloudParser::ConvertList(const mArray& array, std::vector<T>& records) {
+    // Records are large; growing the vector step by step would move every one of them several times.
+    records.reserve(records.size() + array.size());
     for (const mValue& element : array) {
         if (element.type() != json_spirit::obj_type) continue;
         T record;

@@ -54,7 +54,7 @@ TEST_F(ConnectionEmulatorTest, SignsInWithTheJsonKeyAndReadsProjects) {
     EXPECT_EQ(TokenRequests(), 1u);
     EXPECT_TRUE(wrapper->isProjectAccessible(kProject));
     EXPECT_FALSE(wrapper->isProjectAccessible("no-such-project"));
-    EXPECT_EQ(wrapper->GetLastErrorCode(), "") << "a false result carries no error of its own";
+    EXPECT_EQ(wrapper->GetLastErrorCode(), "404") << "the failed exchange is recorded, not decoded";
 
     size_t before = ProjectGets();
     EXPECT_FALSE(wrapper->isProjectAccessible(""));

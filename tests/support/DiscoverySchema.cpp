@@ -145,6 +145,11 @@ void CollectMethods(const mObject& resources, std::vector<DiscoveryMethod>& meth
                     entry.requestSchema = ZkJson::GetStringValue(*request, "$ref");
                 if (const mObject* response = ZkJson::FindObject(method, "response"))
                     entry.responseSchema = ZkJson::GetStringValue(*response, "$ref");
+                if (const mObject* parameters = ZkJson::FindObject(method, "parameters"))
+                    for (const auto& [parameter, spec] : *parameters)
+                        if (spec.type() == json_spirit::obj_type &&
+                            ZkJson::GetStringValue(spec.get_obj(), "location") == "query")
+                            entry.queryParameters.push_back(parameter);
                 methods.push_back(entry);
             }
         }
@@ -229,6 +234,13 @@ SchemaReport DiscoveryDocument::CheckBody(const std::string& bodyText, const std
         return report;
     }
     return CheckBody(body, schemaName);
+}
+
+std::vector<std::string> DiscoveryDocument::StandardParameters() const {
+    std::vector<std::string> names;
+    if (const mObject* parameters = ZkJson::FindObject(m_document, "parameters"))
+        for (const auto& [name, spec] : *parameters) names.push_back(name);
+    return names;
 }
 
 std::vector<DiscoveryMethod> DiscoveryDocument::Methods() const {

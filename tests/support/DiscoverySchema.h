@@ -19,12 +19,13 @@ struct SchemaReport {
 };
 
 struct DiscoveryMethod {
-    std::string id;              // "compute.disks.setLabels"
-    std::string httpMethod;      // "POST"
-    std::string path;            // relative to the service path, "{+x}" spanning segments
-    std::string flatPath;        // the same with every variable spelled out; may be empty
-    std::string requestSchema;   // empty when the method takes no body
-    std::string responseSchema;  // empty when it returns none
+    std::string id;                            // "compute.disks.setLabels"
+    std::string httpMethod;                    // "POST"
+    std::string path;                          // relative to the service path, "{+x}" spanning segments
+    std::string flatPath;                      // the same with every variable spelled out; may be empty
+    std::string requestSchema;                 // empty when the method takes no body
+    std::string responseSchema;                // empty when it returns none
+    std::vector<std::string> queryParameters;  // the method's own parameters sent in the query
 };
 
 class DiscoveryDocument {
@@ -34,6 +35,8 @@ public:
 
     std::string RootUrl() const;      // "https://compute.googleapis.com/"
     std::string ServicePath() const;  // "compute/v1/"
+    // Query parameters every method of the API takes ("alt", "fields", "prettyPrint", ...).
+    std::vector<std::string> StandardParameters() const;
 
     // The schema of that name under "schemas"; null when there is none.
     const json_spirit::mObject* FindSchema(const std::string& name) const;

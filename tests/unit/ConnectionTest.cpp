@@ -260,7 +260,7 @@ TEST_F(ConnectionTest, TokenReplyWithoutATokenIsAFailure) {
     }
 }
 
-TEST_F(ConnectionTest, FailureWithoutABodyDoesNotLeaveAStaleError) {
+TEST_F(ConnectionTest, AFailedExchangeNeverLeavesAStaleError) {
     ASSERT_TRUE(ConnectWithJsonKey());
     state.errorCode = "404";
     std::string response;
@@ -274,6 +274,14 @@ TEST_F(ConnectionTest, FailureWithoutABodyDoesNotLeaveAStaleError) {
     EXPECT_FALSE(connection.get("p1", "x", response));
     EXPECT_EQ(state.errorCode, "503");
     EXPECT_NE(state.errorMessage.find("HTTP/1.1 503 Service Unavailable"), std::string::npos);
+
+    // A proxy's page is not a Google error: the caller's decoding keeps the status as the code.
+    state.errorCode = "404";
+    http.Queue(Answer(502, "<html>Bad Gateway</html>"));
+    EXPECT_FALSE(connection.get("p1", "x", response));
+    connection.SetLastErrorFromResponse(response);
+    EXPECT_EQ(state.errorCode, "502");
+    EXPECT_EQ(state.errorMessage, "<html>Bad Gateway</html>");
 }
 
 TEST_F(ConnectionTest, NothingIsSentWithoutAProjectOrBeforeConnect) {

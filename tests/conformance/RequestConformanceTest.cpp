@@ -1,0 +1,179 @@
+// Every request the library sent during the emulator-backed tests, checked against Google's discovery
+// documents: the method and path match a declared method, every query parameter is one it declares (or
+// a standard one), and every body member is one its request schema declares. Where the library sends
+// something the documents lack on purpose, the exception is listed below with its reason.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/ZkJson.h"
+#include "tests/support/DiscoverySchema.h"
+
+namespace {
+
+using testsupport::DiscoveryDocument;
+using testsupport::DiscoveryMethod;
+
+struct KnownException {
+    const char* where;  // method id, or "" for a path exception
+    const char* what;   // the departing parameter, body member path or path
+    const char* reason;
+};
+
+const KnownException kKnownExceptions[] = {
+    {"", "GET projects/{project}/",
+     "the project resource is read with an empty relative path, which leaves a trailing slash"},
+    {"compute.regionDisks.createSnapshot", "?guestFlush",
+     "guest flush is asked the same way for regional disks as for zonal ones"},
+    {"compute.instances.insert", "disks[].name", "each attached disk is named in the instance body"},
+    {"compute.disks.insert", "interface", "the disk body carries the interface of the disk it restores"},
+    {"compute.regionDisks.insert", "interface",
+     "the disk body carries the interface of the disk it restores"},
+    {"compute.disks.createSnapshot", "guestFlush", "the snapshot body carries the guest-flush flag"},
+    {"compute.regionDisks.createSnapshot", "guestFlush", "the snapshot body carries the guest-flush flag"},
+    {"compute.snapshots.insert", "guestFlush", "the snapshot body carries the guest-flush flag"},
+};
+
+bool IsKnown(const std::string& where, const std::string& what) {
+    for (const auto& known : kKnownExceptions)
+        if (where == known.where && what == known.what) return true;
+    return false;
+}
+
+struct Api {
+    const char* host;
+    const char* pathPrefix;  // the service path as it appears in the request path
+    const char* document;
+};
+
+// Which discovery document describes a request, by host and path.
+const Api kApis[] = {
+    {"compute.googleapis.com", "/compute/v1/", "compute.v1.json"},
+    {"www.googleapis.com", "/compute/v1/", "compute.v1.json"},
+    {"cloudresourcemanager.googleapis.com", "/v1/", "cloudresourcemanager.v1.json"},
+    {"sqladmin.googleapis.com", "/sql/v1beta4/", "sqladmin.v1beta4.json"},
+    {"sqladmin.googleapis.com", "/v1/", "sqladmin.v1beta4.json"},
+    {"cloudkms.googleapis.com", "/v1/", "cloudkms.v1.json"},
+    {"spanner.googleapis.com", "/v1/", "spanner.v1.json"},
+    {"dataflow.googleapis.com", "/v1b3/", "dataflow.v1b3.json"},
+    {"storage.googleapis.com", "/storage/v1/", "storage.v1.json"},
+    {"storage.googleapis.com", "/upload/storage/v1/", "storage.v1.json"},
+    {"www.googleapis.com", "/storage/v1/", "storage.v1.json"},
+    {"www.googleapis.com", "/upload/storage/v1/", "storage.v1.json"},
+};
+
+struct Entry {
+    std::string method, host, path, body;
+    std::vector<std::string> parameters;
+};
+
+std::vector<Entry> ReadJournal(const std::string& file) {
+    std::vector<Entry> entries;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        json_spirit::mObject object;
+        if (!ZkJson::Unserialize(line, object)) continue;
+        Entry entry;
+        entry.method = ZkJson::GetStringValue(object, "method");
+        entry.host = ZkJson::GetStringValue(object, "host");
+        entry.path = ZkJson::GetStringValue(object, "path");
+        entry.body = ZkJson::GetStringValue(object, "body");
+        if (const json_spirit::mObject* params = ZkJson::FindObject(object, "params"))
+            for (const auto& [name, value] : *params) entry.parameters.push_back(name);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+class Documents {
+public:
+    const DiscoveryDocument& Get(const std::string& name) {
+        auto found = m_loaded.find(name);
+        if (found != m_loaded.end()) return found->second;
+        DiscoveryDocument& document = m_loaded[name];
+        std::string error;
+        EXPECT_TRUE(document.Load(std::string(GCSDK_DISCOVERY_DIR) + "/" + name, &error)) << error;
+        return document;
+    }
+
+private:
+    std::map<std::string, DiscoveryDocument> m_loaded;
+};
+
+// Requests that are not API calls: the sign-in, and the emulator's own control API.
+bool IsOutsideTheApis(const Entry& entry) {
+    return entry.host == "localhost" || entry.host == "127.0.0.1" || entry.path.rfind("/oauth2/", 0) == 0 ||
+           entry.path == "/token";
+}
+
+TEST(RequestConformance, EveryRequestMatchesTheDiscoveryDocuments) {
+    const char* file = std::getenv("GCEMU_JOURNAL_FILE");
+    if (!file || !*file) GTEST_SKIP() << "GCEMU_JOURNAL_FILE is not set";
+    std::vector<Entry> entries = ReadJournal(file);
+    if (entries.empty()) GTEST_SKIP() << "no emulator-backed test ran";
+
+    Documents documents;
+    std::map<std::string, std::set<std::string>> violations;  // what -> example requests
+    std::set<std::string> methodsSeen;
+    size_t checked = 0;
+    for (const Entry& entry : entries) {
+        if (IsOutsideTheApis(entry)) continue;
+        const Api* api = nullptr;
+        for (const Api& candidate : kApis)
+            if (entry.host == candidate.host && entry.path.rfind(candidate.pathPrefix, 0) == 0)
+                api = &candidate;
+        std::string request = entry.method + " " + entry.host + entry.path;
+        if (!api) {
+            violations["no API serves " + entry.host + " at this path"].insert(request);
+            continue;
+        }
+        ++checked;
+        const DiscoveryDocument& document = documents.Get(api->document);
+        std::string relative = entry.path.substr(std::string(api->pathPrefix).size());
+        std::optional<DiscoveryMethod> method = document.MatchPath(entry.method, relative);
+        if (!method && relative.size() > 1 && relative.back() == '/') {
+            std::optional<DiscoveryMethod> withoutSlash =
+                document.MatchPath(entry.method, relative.substr(0, relative.size() - 1));
+            if (withoutSlash && IsKnown("", entry.method + " " + withoutSlash->path + "/")) continue;
+        }
+        if (!method) {
+            violations["no declared method for " + entry.method + " " + relative.substr(0, 60)].insert(
+                request);
+            continue;
+        }
+        methodsSeen.insert(method->id);
+
+        std::vector<std::string> allowed = method->queryParameters;
+        for (const std::string& standard : document.StandardParameters()) allowed.push_back(standard);
+        for (const std::string& parameter : entry.parameters) {
+            if (std::find(allowed.begin(), allowed.end(), parameter) != allowed.end()) continue;
+            if (IsKnown(method->id, "?" + parameter)) continue;
+            violations[method->id + ": undeclared query parameter " + parameter].insert(request);
+        }
+
+        if (method->requestSchema.empty() || entry.body.empty()) continue;
+        testsupport::SchemaReport report = document.CheckBody(entry.body, method->requestSchema);
+        for (const std::string& key : report.unknownKeys)
+            if (!IsKnown(method->id, key))
+                violations[method->id + ": body member " + key + " not in " + method->requestSchema].insert(
+                    request);
+        for (const std::string& wrong : report.wrongTypes)
+            violations[method->id + ": " + wrong].insert(request);
+    }
+
+    std::string summary;
+    for (const auto& [what, requests] : violations)
+        summary +=
+            what + "  (" + std::to_string(requests.size()) + " requests, e.g. " + *requests.begin() + ")\n";
+    EXPECT_TRUE(violations.empty()) << summary;
+    std::cout << "checked " << checked << " requests of " << methodsSeen.size() << " API methods\n";
+}
+
+}  // namespace
