@@ -11,6 +11,7 @@
 
 #include "emulator/Accounts.h"
 #include "emulator/ClientFiles.h"
+#include "emulator/ComputeOperations.h"
 #include "emulator/Faults.h"
 #include "emulator/Journal.h"
 #include "emulator/Router.h"
@@ -33,6 +34,7 @@ struct EmulatorContext {
     Accounts& accounts;
     Journal& journal;
     Faults& faults;
+    Operations& operations;  // Compute Engine's long-running operations
     // For the control API.
     std::function<ServiceAccountKey(const std::string& email)> makeServiceAccount;
     std::function<void()> resetWorld;

@@ -40,7 +40,7 @@ Emulator::Emulator(Options options)
       m_journal(JournalFileFromEnvironment()),
       m_dispatcher(m_router, m_faults, m_accounts, m_journal) {
     m_context.reset(new EmulatorContext{
-        m_options, m_world, m_accounts, m_journal, m_faults,
+        m_options, m_world, m_accounts, m_journal, m_faults, m_operations,
         [this](const std::string& email) { return MakeServiceAccount(email); }, [this] { ResetWorld(); }});
     m_families = MakeApiFamilies();
     for (const auto& family : m_families) family->Register(m_router, *m_context);
@@ -132,12 +132,14 @@ void Emulator::ResetWorld() {
     SeedFamilies();
     m_journal.Clear();
     m_faults.Clear();
+    m_operations.Reset();
 }
 
 void Emulator::SeedFamilies() {
     World::Txn world = m_world.Lock();
     world.Reseed();
     for (const auto& family : m_families) family->Seed(world);
+    m_operations.Forget(world);
 }
 
 }  // namespace gcemu

@@ -61,9 +61,12 @@ public:
     Faults& faults() { return m_faults; }
     World& world() { return m_world; }
     Accounts& accounts() { return m_accounts; }
+    // Compute Engine operations: how many polls they take, and injected operation failures.
+    Operations& operations() { return m_operations; }
     const Options& options() const { return m_options; }
 
-    // The world back to its seed, the journal and the faults emptied. Accounts and tokens stay.
+    // The world back to its seed, the journal, the faults and the operations emptied, operations back to
+    // their default polls. Accounts and tokens stay.
     void ResetWorld();
 
 private:
@@ -71,6 +74,7 @@ private:
 
     const Options m_options;
     World m_world;
+    Operations m_operations{m_world};
     Accounts m_accounts;
     Journal m_journal;
     Faults m_faults;

@@ -22,28 +22,6 @@ namespace {
 
 constexpr uint64_t kFirstId = 1000000000000000001ULL;
 
-constexpr const char* kDefaultWorld = R"({
-  "projects": [
-    {
-      "projectId": "gcemu-project-1",
-      "projectNumber": "100000000001",
-      "name": "gcemu project 1",
-      "labels": {"env": "test"},
-      "lifecycleState": "ACTIVE",
-      "createTime": "2023-05-04T10:11:12.345Z",
-      "parent": {"type": "organization", "id": "100000000000"}
-    },
-    {
-      "projectId": "gcemu-project-2",
-      "projectNumber": "100000000002",
-      "name": "gcemu project 2",
-      "lifecycleState": "ACTIVE",
-      "createTime": "2023-06-07T08:09:10.111Z",
-      "parent": {"type": "folder", "id": "200000000000"}
-    }
-  ]
-})";
-
 const mArray& SeedProjects(const mObject& document) {
     static const mArray kNone;
     const mArray* projects = ZkJson::FindArray(document, "projects");
@@ -104,7 +82,7 @@ World::World(mObject document) : m_document(std::move(document)) {
 
 mObject World::DefaultDocument() {
     mObject document;
-    if (!ZkJson::Unserialize(kDefaultWorld, document))
+    if (!ZkJson::Unserialize(DefaultWorldText(), document))
         throw std::logic_error("the default world is not JSON");
     return document;
 }

@@ -35,7 +35,7 @@ public:
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    // Two projects, "gcemu-project-1" and "gcemu-project-2".
+    // The built-in world, emulator/worlds/default.json.
     static json_spirit::mObject DefaultDocument();
     // Throws std::runtime_error when the file cannot be read or is not a JSON object.
     static json_spirit::mObject ReadDocument(const std::string& path);
@@ -85,6 +85,9 @@ private:
     std::map<std::string, Collection> m_collections;
     uint64_t m_nextId = 0;
 };
+
+// The text of emulator/worlds/default.json, compiled in.
+const char* DefaultWorldText();
 
 // "2023-05-04T10:11:12.000Z", as Resource Manager and most newer APIs write times.
 std::string FormatRfc3339(int64_t epochSecs);

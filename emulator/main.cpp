@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
             "Point a client at it:\n"
             "  export GCSDK_SETTINGS=%s\n"
             "Control API (no auth): https://localhost:%d/_gcemu/journal, /_gcemu/faults, /_gcemu/reset,\n"
-            "  /_gcemu/service-accounts, e.g. curl --cacert %s https://localhost:%d/_gcemu/journal\n"
+            "  /_gcemu/service-accounts, /_gcemu/operations/{faults,polls,finish} (emulator/OPERATIONS.md),\n"
+            "  e.g. curl --cacert %s https://localhost:%d/_gcemu/journal\n"
             "Stop with Ctrl-C.\n",
             emulator.Port(), emulator.CaFile().c_str(), settings.c_str(), key.email.c_str(),
             key.jsonKeyFile.c_str(), key.p12File.c_str(), key.p12Password.c_str(),

@@ -1,6 +1,6 @@
 // The emulator's own control API, for standalone use (tests in the same process use the C++ API): the
-// journal, faults, world reset and service accounts. Served on the emulator's port for the hosts
-// localhost and 127.0.0.1, without authentication.
+// journal, faults, Compute operations (polls and failures), world reset and service accounts. Served on the
+// emulator's port for the hosts localhost and 127.0.0.1, without authentication.
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -57,6 +57,37 @@ public:
                    Auth::kNone);
         router.Add(hosts, "DELETE", "/_gcemu/faults", Checked([ctx](const Request&) {
                        ctx->faults.Clear();
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "POST", "/_gcemu/operations/faults", Checked([ctx](const Request& request) {
+                       ctx->operations.AddFault(OperationFault::FromJson(BodyObject(request)));
+                       mObject body;
+                       body["pending"] = static_cast<int64_t>(ctx->operations.PendingFaults());
+                       return Response::Json(body);
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "DELETE", "/_gcemu/operations/faults", Checked([ctx](const Request&) {
+                       ctx->operations.ClearFaults();
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "POST", "/_gcemu/operations/polls", Checked([ctx](const Request& request) {
+                       const mObject body = BodyObject(request);
+                       const auto polls = body.find("pollsUntilDone");
+                       if (polls == body.end() || polls->second.type() != json_spirit::int_type)
+                           throw std::invalid_argument("\"pollsUntilDone\" must be a number");
+                       const std::string type = ZkJson::GetStringValue(body, "operationType");
+                       if (type.empty()) {
+                           ctx->operations.SetPollsUntilDone(polls->second.get_int());
+                       } else {
+                           ctx->operations.SetPollsUntilDone(type, polls->second.get_int());
+                       }
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "POST", "/_gcemu/operations/finish", Checked([ctx](const Request&) {
+                       ctx->operations.FinishAll();
                        return Response::Json(mObject());
                    }),
                    Auth::kNone);

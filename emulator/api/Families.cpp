@@ -1,14 +1,25 @@
 // The list of API families the emulator serves: adding a family is adding its file under api/ and one
-// line here.
+// line here. Families seed in this order, so a family may use what the ones before it seeded.
 #include <memory>
 #include <vector>
 
 #include "emulator/ApiFamily.h"
 
-#define GCEMU_API_FAMILIES(X) \
-    X(ControlApi)             \
-    X(OAuthTokenApi)          \
-    X(ComputeProjectsApi)
+#define GCEMU_API_FAMILIES(X)      \
+    X(ControlApi)                  \
+    X(OAuthTokenApi)               \
+    X(ComputeProjectsApi)          \
+    X(ResourceManagerApi)          \
+    X(ComputeLocationsApi)         \
+    X(ComputeImagesApi)            \
+    X(ComputeNetworksApi)          \
+    X(ComputeNodeGroupsApi)        \
+    X(ComputeDisksApi)             \
+    X(ComputeInstancesApi)         \
+    X(ComputeOperationsApi)        \
+    X(ComputeDiskMutationsApi)     \
+    X(ComputeInstanceMutationsApi) \
+    X(StorageApi)
 
 namespace gcemu {
 

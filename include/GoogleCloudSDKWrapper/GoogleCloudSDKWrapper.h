@@ -3,6 +3,7 @@
 // tell why. One object is used by one thread at a time.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -179,6 +180,31 @@ public:
                                         const std::string& diskName, const std::string& region,
                                         const std::string& diskType, SDiskInfoLib& disk, const bool& wait);
 
+    // ---- Restore. The VM record names the VM, its zone, its machine type (name) and its disks (each with
+    // the saved disk JSON in rawJson); the saved configuration JSON is the backed-up instance resource.
+    // overrides maps a saved disk's name to the name of the disk that replaces it.
+    bool FillVMInfo(const std::string& projectId, SVMInfoLib& vm, const std::string& configJson,
+                    const std::map<std::string, std::string>& overrides);
+    bool CreateInstance(const std::string& projectId, SVMInfoLib& vm, const std::string& configJson,
+                        bool clearDeletionProtection, const std::map<std::string, std::string>& overrides,
+                        bool dropNodeAffinities);
+    // The JSON text is the request body, unchanged (as DelayVMDeployment stored it).
+    bool CreateInstanceFromJson(const std::string& projectId, const std::string& zone,
+                                const std::string& json, SVMInfoLib& vm);
+    // Keeps the request body of a restore in a bucket, to be deployed later with CreateInstanceFromJson.
+    bool DelayVMDeployment(const std::string& projectId, const std::string& configJson,
+                           const std::string& bucket, const std::string& object, SVMInfoLib& vm,
+                           bool clearDeletionProtection, const std::map<std::string, std::string>& overrides,
+                           bool dropNodeAffinities);
+    bool CreateBucket(const std::string& projectId, const std::string& bucket);
+    bool DownloadVMInfoFromBucket(const std::string& projectId, const std::string& bucket,
+                                  const std::string& object, std::string& json);
+    bool GetVMSizeFromVMConfigJson(const std::string& projectId, const std::string& configJson,
+                                   SMachineTypeInfoLib& machineType);
+    // Whether one of the node-group affinities names a node group that exists in the zone.
+    bool CheckValidNodeAffinities(const std::string& projectId, const std::string& zone,
+                                  const std::string& vmName, std::vector<SNodeAffinityInfo> affinities);
+
     // ---- Instances.
     bool DeleteInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
                         const std::string& zone, bool deleteDisks);
@@ -187,12 +213,20 @@ public:
     bool PowerOnInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
                          const std::string& zone);
 
-    // ---- Projects.
+    // ---- Projects and storage.
     bool ListProjects(std::vector<SProjectInfoLib>& projects);
+    bool GetStorageBuckets(const std::string& projectId, std::vector<SStorageBucketInfoLib>& buckets);
+    bool GetStorageObjects(const std::string& bucket, const std::string& delimiter, const std::string& prefix,
+                           SStorageObjectsInfoLib& objects);
 
 private:
     // The given project alone, or every project the account can list when the id is empty.
     bool ProjectsFor(const std::string& projectId, std::vector<SProjectInfoLib>& projects);
+    // Restore steps shared by CreateInstance and DelayVMDeployment.
+    bool PrepareInstance(const std::string& projectId, SVMInfoLib& vm, const std::string& configJson,
+                         bool clearDeletionProtection, const std::map<std::string, std::string>& overrides,
+                         bool dropNodeAffinities);
+    bool ReadBackCreatedInstance(const std::string& projectId, SVMInfoLib& vm);
 
     ZkGoogleCloudErrorState errorState;
     std::unique_ptr<CGoogleCloudConnection> connection;

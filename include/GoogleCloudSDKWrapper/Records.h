@@ -6,3 +6,4 @@
 #include "KeyValueRecords.h"
 #include "LocationRecords.h"
 #include "OperationRecords.h"
+#include "StorageRecords.h"

@@ -4,8 +4,9 @@
 // On true, the response holds the body of the successful reply (possibly empty). On false after an
 // exchange, it holds the body the server returned with the error (empty when there was none), and the
 // error state holds the HTTP status as the code (or "UNAVAILABLE" when no response came); the caller
-// hands the body to SetLastErrorFromResponse, which refines both from a Google error body. On false before any exchange (not connected, URL not
-// composable, headers not set, token renewal failed) the response is left as the caller passed it.
+// hands the body to SetLastErrorFromResponse, which refines both from a Google error body. On false before
+// any exchange (not connected, URL not composable, headers not set, token renewal failed) the response is
+// left as the caller passed it.
 #pragma once
 
 #include <cstddef>

@@ -36,42 +36,50 @@ public:
     uint32_t GetRetryInterval() const { return retryInterval; }
 
     // ---- Requests and operation polling.
-    bool PostObjectToLinkAndGetResult(const std::string& projectId, const std::string& link, const std::string& body,
-                                      std::string& response);
+    bool PostObjectToLinkAndGetResult(const std::string& projectId, const std::string& link,
+                                      const std::string& body, std::string& response);
     bool DeleteObjectFromLinkAndGetResult(const std::string& projectId, const std::string& link,
                                           std::string& response);
     // Follows the operation in a POST/DELETE reply to "DONE"; 0 means the class default.
     bool ParseOperationResp(const std::string& response, uint32_t timeoutSecs, uint32_t waitSecs);
     bool WaitForObjectToReachEndState(const std::string& link, SOperationInfoLib& operation,
-                                      const std::string& wantedStatus, uint32_t timeoutSecs, uint32_t waitSecs);
+                                      const std::string& wantedStatus, uint32_t timeoutSecs,
+                                      uint32_t waitSecs);
 
     // ---- Disks and snapshots.
     // limitExceeded becomes true when the operation fails with "LIMIT_EXCEEDED", false on success.
-    bool AttachZonalDisk(const std::string& projectId, const std::string& instanceName, const std::string& zone,
-                         const std::string& diskSourceLink, bool& limitExceeded);
-    bool AttachRegionalDisk(const std::string& projectId, const std::string& instanceName, const std::string& region,
-                            const std::string& diskSourceLink, bool& limitExceeded);
-    bool DetachZonalDisk(const std::string& projectId, const std::string& diskName, const std::string& deviceName,
-                         const std::string& instanceName, const std::string& zone);
-    bool DetachRegionalDisk(const std::string& projectId, const std::string& diskName, const std::string& deviceName,
-                            const std::string& instanceName, const std::string& region);
+    bool AttachZonalDisk(const std::string& projectId, const std::string& instanceName,
+                         const std::string& zone, const std::string& diskSourceLink, bool& limitExceeded);
+    bool AttachRegionalDisk(const std::string& projectId, const std::string& instanceName,
+                            const std::string& region, const std::string& diskSourceLink,
+                            bool& limitExceeded);
+    bool DetachZonalDisk(const std::string& projectId, const std::string& diskName,
+                         const std::string& deviceName, const std::string& instanceName,
+                         const std::string& zone);
+    bool DetachRegionalDisk(const std::string& projectId, const std::string& diskName,
+                            const std::string& deviceName, const std::string& instanceName,
+                            const std::string& region);
     bool CreateZonalDisk(const std::string& projectId, const std::string& zone, SDiskInfoLib& disk);
     bool CreateRegionalDisk(const std::string& projectId, const std::string& region, SDiskInfoLib& disk);
     bool DeleteZonalDisk(const std::string& projectId, const std::string& diskName, const std::string& zone);
-    bool DeleteRegionalDisk(const std::string& projectId, const std::string& diskName, const std::string& region);
-    bool MoveDisk(const std::string& projectId, const std::string& targetDisk, const std::string& destinationZone);
-    bool CreateZonalDiskSnapshot(const std::string& projectId, const std::string& diskName, const std::string& zone,
-                                 SSnapshotInfoLib& snapshot, bool wait);
+    bool DeleteRegionalDisk(const std::string& projectId, const std::string& diskName,
+                            const std::string& region);
+    bool MoveDisk(const std::string& projectId, const std::string& targetDisk,
+                  const std::string& destinationZone);
+    bool CreateZonalDiskSnapshot(const std::string& projectId, const std::string& diskName,
+                                 const std::string& zone, SSnapshotInfoLib& snapshot, bool wait);
     bool CreateRegionalDiskSnapshot(const std::string& projectId, const std::string& diskName,
                                     const std::string& region, SSnapshotInfoLib& snapshot, bool wait);
     bool DeleteDiskSnapshot(const std::string& projectId, const std::string& snapshotName);
     bool CreateZonalDiskFromSnapshot(const std::string& projectId, const std::string& snapshotUri,
                                      const std::string& diskName, const std::string& zone,
-                                     const std::string& diskType, bool wait, const SDiskInfoLib& diskTemplate);
+                                     const std::string& diskType, bool wait,
+                                     const SDiskInfoLib& diskTemplate);
     bool CreateRegionalDiskFromSnapshot(const std::string& projectId, const std::string& snapshotUri,
                                         const std::string& diskName, const std::string& region,
-                                        const std::string& diskType, const std::vector<std::string>& replicaZones,
-                                        bool wait, const SDiskInfoLib& diskTemplate);
+                                        const std::string& diskType,
+                                        const std::vector<std::string>& replicaZones, bool wait,
+                                        const SDiskInfoLib& diskTemplate);
     bool CloneDisk(const std::string& projectId, const std::string& zone, const std::string& region,
                    const std::string& sourceDisk, bool regional, bool wait, SDiskInfoLib& disk);
     bool SetDiskLabels(const std::string& projectId, const std::string& link, const SDiskInfoLib& disk,
@@ -79,10 +87,22 @@ public:
 
     // ---- Instances.
     bool CreateInstance(const std::string& projectId, SVMInfoLib& instance);
-    bool CreateInstanceFromJson(const std::string& projectId, const std::string& instanceJson, SVMInfoLib& instance);
-    bool DeleteInstance(const std::string& projectId, const std::string& instanceName, const std::string& zone);
-    bool PowerOffInstance(const std::string& projectId, const std::string& instanceName, const std::string& zone);
-    bool PowerOnInstance(const std::string& projectId, const std::string& instanceName, const std::string& zone);
+    bool CreateInstanceFromJson(const std::string& projectId, const std::string& instanceJson,
+                                SVMInfoLib& instance);
+    bool DeleteInstance(const std::string& projectId, const std::string& instanceName,
+                        const std::string& zone);
+    bool PowerOffInstance(const std::string& projectId, const std::string& instanceName,
+                          const std::string& zone);
+    bool PowerOnInstance(const std::string& projectId, const std::string& instanceName,
+                         const std::string& zone);
+
+    // ---- Cloud Storage.
+    bool CreateBucket(const std::string& projectId, const SStorageBucketInfoLib& bucket);
+    bool DoesBucketExist(const std::string& projectId, const SStorageBucketInfoLib& bucket);
+    bool UploadObjectToBucket(const std::string& projectId, const std::string& bucketName,
+                              const std::string& objectName, const std::string& content);
+    bool DownloadObjectFromBucket(const std::string& projectId, const SStorageBucketInfoLib& bucket,
+                                  const std::string& objectName, std::string& content);
 
     // Shared steps of the zonal and regional forms.
     bool _AttachDisk(const std::string& projectId, const std::string& instanceName, const std::string& link,

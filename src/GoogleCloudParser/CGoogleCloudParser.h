@@ -52,12 +52,16 @@ public:
     virtual bool Convert(const mObject& object, SNodeAffinityInfo& affinity);
     // Appends the feature "type" of one guestOsFeatures element.
     virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
+    virtual bool Convert(const mObject& object, SStorageBucketInfoLib& bucket);
+    virtual bool Convert(const mObject& object, SStorageObjectItemInfoLib& item);
+    virtual bool Convert(const mObject& object, SStorageObjectsInfoLib& objects);
     // The element converter of string lists: copies the text.
     virtual bool Convert(const std::string& in, std::string& out);
     // Writers of request bodies.
     virtual bool Convert(SDiskInfoLib& disk, mObject& object);
     virtual bool Convert(SSnapshotInfoLib& snapshot, mObject& object);
     virtual bool Convert(SVMInfoLib& vm, mObject& object);
+    virtual bool Convert(const SStorageBucketInfoLib& bucket, mObject& object);
     virtual bool Convert(const SLabelInfoLib& labels, mObject& object);
 
     // One JSON object into one record. The record is not reset: absent keys keep its values.

@@ -13,17 +13,19 @@ CGoogleCloudQueries::~CGoogleCloudQueries() {
     parser = nullptr;
 }
 
+std::string CGoogleCloudQueries::PagePath(const std::string& path, const std::string& pageToken) {
+    if (pageToken.empty()) return path;
+    return path + (path.find('?') == std::string::npos ? "?" : "&") +
+           "pageToken=" + url::QueryValue(pageToken);
+}
+
 // Filtered lists may answer with empty pages before the one that holds the match.
 bool CGoogleCloudQueries::GetFirstMatchingPage(const std::string& projectId, const std::string& path,
                                                std::string& response) {
     std::string pageToken;
     std::set<std::string> seenTokens;
     for (;;) {
-        std::string pagePath = path;
-        if (!pageToken.empty())
-            pagePath += std::string(path.find('?') == std::string::npos ? "?" : "&") +
-                        "pageToken=" + url::QueryValue(pageToken);
-        if (!connection->get(projectId, pagePath, response)) return false;
+        if (!connection->get(projectId, PagePath(path, pageToken), response)) return false;
         mObject page;
         if (!ZkJson::Unserialize(response, page)) return true;
         const mArray* items = ZkJson::FindArray(page, "items");

@@ -109,6 +109,12 @@ public:
     // Projects (Resource Manager).
     bool ListProjects(std::vector<SProjectInfoLib>& projects);
 
+    // Cloud Storage.
+    bool GetStorageBuckets(const std::string& projectId, std::vector<SStorageBucketInfoLib>& buckets);
+    // Every page of the listing, its objects and prefixes merged.
+    bool GetStorageObjects(const std::string& bucket, const std::string& delimiter, const std::string& prefix,
+                           SStorageObjectsInfoLib& objects);
+
 private:
     enum class ListOutcome { kRequestFailed, kNoList, kListed };
 
@@ -125,6 +131,8 @@ private:
     // An object query: a refusal is recorded and fails; otherwise the mapping's result.
     template <typename T>
     bool ObjectQuery(const std::string& projectId, const std::string& path, T& record);
+    // The path of the next page of a list ("pageToken" added to its query).
+    static std::string PagePath(const std::string& path, const std::string& pageToken);
     // The first page of a filtered list that holds any items, as text; false when the request fails.
     bool GetFirstMatchingPage(const std::string& projectId, const std::string& path, std::string& response);
 

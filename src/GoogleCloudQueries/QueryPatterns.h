@@ -38,11 +38,8 @@ CGoogleCloudQueries::ListOutcome CGoogleCloudQueries::FetchAllPages(const std::s
     std::string pageToken;
     std::set<std::string> seenTokens;
     for (;;) {
-        std::string pagePath = path;
-        if (!pageToken.empty())
-            pagePath += std::string(path.find('?') == std::string::npos ? "?" : "&") +
-                        "pageToken=" + url::QueryValue(pageToken);
-        if (!connection->get(projectId, pagePath, response)) return ListOutcome::kRequestFailed;
+        if (!connection->get(projectId, PagePath(path, pageToken), response))
+            return ListOutcome::kRequestFailed;
         std::string next;
         listed = parser->ParseListPage(response, listKey, records, next) || listed;
         if (next.empty()) break;

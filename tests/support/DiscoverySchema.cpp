@@ -259,23 +259,38 @@ std::optional<DiscoveryMethod> DiscoveryDocument::FindMethod(const std::string& 
     return std::nullopt;
 }
 
+struct DiscoveryDocument::CompiledMethod {
+    DiscoveryMethod method;
+    std::regex pattern;
+    size_t literal = 0;
+};
+
+const std::vector<DiscoveryDocument::CompiledMethod>& DiscoveryDocument::Compiled() const {
+    if (!m_compiled) {
+        auto compiled = std::make_shared<std::vector<CompiledMethod>>();
+        for (const DiscoveryMethod& method : Methods()) {
+            // flatPath spells out the variables that "{+name}" paths leave to the caller.
+            const std::string& pathTemplate = method.flatPath.empty() ? method.path : method.flatPath;
+            CompiledMethod entry{method, std::regex(), 0};
+            entry.pattern = TemplateRegex(pathTemplate, entry.literal);
+            compiled->push_back(std::move(entry));
+        }
+        m_compiled = compiled;
+    }
+    return *m_compiled;
+}
+
 std::optional<DiscoveryMethod> DiscoveryDocument::MatchPath(const std::string& httpMethod,
                                                             const std::string& path) const {
     const std::string bare = path.substr(0, path.find('?'));
-    std::optional<DiscoveryMethod> best;
-    size_t bestLiteral = 0;
-    for (const DiscoveryMethod& method : Methods()) {
-        if (method.httpMethod != httpMethod) continue;
-        // flatPath spells out the variables that "{+name}" paths leave to the caller.
-        const std::string& pathTemplate = method.flatPath.empty() ? method.path : method.flatPath;
-        size_t literal = 0;
-        if (!std::regex_match(bare, TemplateRegex(pathTemplate, literal))) continue;
-        if (!best || literal > bestLiteral) {
-            best = method;
-            bestLiteral = literal;
-        }
+    const CompiledMethod* best = nullptr;
+    for (const CompiledMethod& candidate : Compiled()) {
+        if (candidate.method.httpMethod != httpMethod) continue;
+        if (!std::regex_match(bare, candidate.pattern)) continue;
+        if (!best || candidate.literal > best->literal) best = &candidate;
     }
-    return best;
+    if (!best) return std::nullopt;
+    return best->method;
 }
 
 }  // namespace testsupport

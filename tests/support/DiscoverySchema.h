@@ -2,6 +2,7 @@
 // against the named schemas, and methods looked up by HTTP method and path.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,7 +58,11 @@ public:
     std::optional<DiscoveryMethod> MatchPath(const std::string& httpMethod, const std::string& path) const;
 
 private:
+    struct CompiledMethod;
+    const std::vector<CompiledMethod>& Compiled() const;
+
     json_spirit::mObject m_document;
+    mutable std::shared_ptr<const std::vector<CompiledMethod>> m_compiled;  // built at the first match
 };
 
 }  // namespace testsupport

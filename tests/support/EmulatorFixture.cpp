@@ -6,6 +6,7 @@
 
 #include "host/HbDebug.h"
 #include "host/ZKPlatformInfo.h"
+#include "host/ZkJson.h"
 
 namespace testsupport {
 
@@ -13,9 +14,20 @@ gcemu::Emulator* EmulatorTest::s_emulator = nullptr;
 gcemu::ServiceAccountKey EmulatorTest::s_key;
 
 void EmulatorTest::SetUpTestSuite() {
-    s_emulator = new gcemu::Emulator();
+    StartEmulator(gcemu::EmulatorOptions());
+}
+
+void EmulatorTest::StartEmulator(const gcemu::EmulatorOptions& options) {
+    s_emulator = new gcemu::Emulator(options);
     s_emulator->Start();
     s_key = s_emulator->MakeServiceAccount(AccountEmail());
+}
+
+std::string EmulatorTest::WorldValue(const std::string& collection, const std::string& key,
+                                     const std::string& member) {
+    gcemu::World::Txn world = s_emulator->world().Lock();
+    const json_spirit::mObject* resource = world.Find(collection, key);
+    return resource ? ZkJson::GetStringValue(*resource, member) : std::string();
 }
 
 void EmulatorTest::TearDownTestSuite() {

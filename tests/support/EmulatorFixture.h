@@ -23,6 +23,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Starts the suite's emulator with these options (SetUpTestSuite uses the defaults).
+    static void StartEmulator(const gcemu::EmulatorOptions& options);
+
     static gcemu::Emulator& Emulator() { return *s_emulator; }
     static const gcemu::ServiceAccountKey& Key() { return s_key; }
 
@@ -37,6 +40,12 @@ protected:
     size_t Requests(const std::string& method, const std::string& host, const std::string& pathPrefix = "");
 
     static const char* AccountEmail() { return "gcsdk-tests@gcemu-project-1.iam.gserviceaccount.com"; }
+
+    // The GUID cache the suite's facades use, opened on its own to look inside.
+    std::string GuidCacheFile() const { return m_dir->File("guids.db"); }
+    // A member of a resource in the emulator's world ("id" of an instance, say).
+    static std::string WorldValue(const std::string& collection, const std::string& key,
+                                  const std::string& member);
 
 private:
     static gcemu::Emulator* s_emulator;

@@ -1,0 +1,71 @@
+#include "Session.h"
+
+#include <cstdlib>
+#include <ostream>
+
+#include "cli/Credentials.h"
+#include "cli/Output.h"
+#include "cli/Progress.h"
+
+namespace gcsdk {
+
+GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper* Session::Connect(int& status) {
+    if (m_wrapper) return m_wrapper.get();
+    Credentials credentials;
+    const CredentialsOutcome outcome =
+        ResolveCredentials(m_invocation.args, std::getenv("GCSDK_KEY_FILE"), credentials);
+    if (outcome.status == CredentialsOutcome::Status::kUsage) {
+        status = m_invocation.UsageError(outcome.error);
+        return nullptr;
+    }
+    if (outcome.status == CredentialsOutcome::Status::kFailure) {
+        m_invocation.err << m_invocation.registry.Program() << ": " << TerminalSafe(outcome.error) << '\n';
+        status = kExitFailure;
+        return nullptr;
+    }
+
+    m_wrapper = std::make_unique<GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper>();
+    if (!m_wrapper->Init()) {
+        status = Fail("opening the VM GUID cache (see sGuidCacheFile in the settings)");
+        m_wrapper.reset();
+        return nullptr;
+    }
+    if (!m_wrapper->Connect(credentials.keyFileName, credentials.email, credentials.secret)) {
+        status = Fail("signing in as " + credentials.email + " with the " + credentials.source);
+        m_wrapper.reset();
+        return nullptr;
+    }
+    return m_wrapper.get();
+}
+
+bool Session::Listed(bool succeeded, bool empty) const {
+    if (!succeeded) return false;
+    return !(empty && m_wrapper &&
+             !(m_wrapper->GetLastError().empty() && m_wrapper->GetLastErrorCode().empty()));
+}
+
+bool Session::Follow(const std::string& label, const std::function<bool()>& call,
+                     std::vector<std::string>* retries) const {
+    const Progress::Mode mode = m_invocation.Json()            ? Progress::Mode::kQuiet
+                                : m_invocation.outIsTerminal ? Progress::Mode::kTerminal
+                                                             : Progress::Mode::kLines;
+    Progress progress(m_invocation.out, mode, label);
+    const bool succeeded = call();
+    progress.Finish(succeeded);
+    if (retries) *retries = progress.Retries();
+    return succeeded;
+}
+
+int Session::Fail(const std::string& what, const std::string& withoutReason) const {
+    std::string message, code;
+    if (m_wrapper) {
+        message = m_wrapper->GetLastError();
+        code = m_wrapper->GetLastErrorCode();
+    }
+    const bool plain = message.empty() && code.empty() && !withoutReason.empty();
+    m_invocation.err << m_invocation.registry.Program() << ": "
+                     << TerminalSafe(plain ? withoutReason : FailureText(what, message, code)) << '\n';
+    return kExitFailure;
+}
+
+}  // namespace gcsdk

@@ -1,0 +1,81 @@
+#include "cli/Credentials.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "host/ZkJson.h"
+
+namespace gcsdk {
+
+bool ParseJsonKey(const std::string& text, std::string& email, std::string& privateKey, std::string& error) {
+    json_spirit::mObject key;
+    if (!ZkJson::Unserialize(text, key)) {
+        error = "not a JSON object";
+        return false;
+    }
+    const std::string type = ZkJson::GetStringValue(key, "type");
+    if (!type.empty() && type != "service_account") {
+        error = "a credential of type '" + type + "', not a service-account key";
+        return false;
+    }
+    email = ZkJson::GetStringValue(key, "client_email");
+    privateKey = ZkJson::GetStringValue(key, "private_key");
+    if (email.empty() || privateKey.empty()) {
+        error = "no client_email and private_key in it";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+CredentialsOutcome Outcome(CredentialsOutcome::Status status, std::string error) {
+    CredentialsOutcome outcome;
+    outcome.status = status;
+    outcome.error = std::move(error);
+    return outcome;
+}
+
+CredentialsOutcome FromJsonKeyFile(const std::string& path, Credentials& out) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return Outcome(CredentialsOutcome::Status::kFailure,
+                       "reading key file " + path + ": " + std::strerror(errno));
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    std::string error;
+    if (!ParseJsonKey(text.str(), out.email, out.secret, error))
+        return Outcome(CredentialsOutcome::Status::kFailure, "reading key file " + path + ": " + error);
+    out.keyFileName.clear();
+    out.source = "key file " + path;
+    return Outcome(CredentialsOutcome::Status::kOk, "");
+}
+
+}  // namespace
+
+CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* envKeyFile, Credentials& out) {
+    using Status = CredentialsOutcome::Status;
+    const bool p12 = args.Has("p12");
+    if (args.Has("key-file") && p12) return Outcome(Status::kUsage, "give --key-file or --p12, not both");
+    if (!p12 && (args.Has("email") || args.Has("password")))
+        return Outcome(Status::kUsage, "--email and --password go with --p12");
+    if (p12) {
+        if (!args.Has("email") || !args.Has("password"))
+            return Outcome(Status::kUsage, "--p12 needs --email and --password");
+        out.keyFileName = args.Value("p12");
+        out.email = args.Value("email");
+        out.secret = args.Value("password");
+        out.source = "PKCS#12 file " + out.keyFileName;
+        return Outcome(Status::kOk, "");
+    }
+    if (args.Has("key-file")) return FromJsonKeyFile(args.Value("key-file"), out);
+    if (envKeyFile && *envKeyFile) return FromJsonKeyFile(envKeyFile, out);
+    return Outcome(Status::kUsage,
+                   "no credentials: give --key-file FILE, or --p12 FILE --email EMAIL --password PASS, "
+                   "or set GCSDK_KEY_FILE");
+}
+
+}  // namespace gcsdk

@@ -1,0 +1,55 @@
+// What the command groups share: the checks of their options, and records as tables and JSON.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "GoogleCloudSDKWrapper/Records.h"
+#include "cli/Command.h"
+#include "host/json/JsonValue.h"
+
+namespace gcsdk {
+
+// --zone Z or --region R: where a disk lives.
+struct DiskLocation {
+    std::string zone;
+    std::string region;
+    bool regional = false;
+
+    std::string Describe() const { return regional ? "region " + region : "zone " + zone; }
+};
+
+// A usage error naming every missing option, or kExitOk when all were given.
+int RequireOptions(const Invocation& invocation, std::initializer_list<const char*> names);
+// A usage error unless the option's value is a Compute Engine name; kExitOk otherwise.
+int RequireResourceName(const Invocation& invocation, const char* option);
+// Exactly one of --zone and --region (or --zone alone when the region is not allowed).
+int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regionAllowed = true);
+
+// The whole file as text; false with the reason ("reading F: No such file or directory").
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
+
+// The last segment of a URL ("https://.../zones/us-central1-a" -> "us-central1-a").
+std::string LastSegment(const std::string& url);
+// The region of a regional disk's URL ("/regions/R/disks/D"); empty for a zonal one.
+std::string RegionOfDiskUrl(const std::string& url);
+
+std::string LabelText(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
+json_spirit::mObject LabelObject(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
+
+json_spirit::mObject VmObject(const GoogleCloudSDKWrapper::SVMInfoLib& vm);
+json_spirit::mObject DiskObject(const GoogleCloudSDKWrapper::SDiskInfoLib& disk);
+json_spirit::mObject SnapshotObject(const GoogleCloudSDKWrapper::SSnapshotInfoLib& snapshot);
+
+// One record as a key/value table, or as its JSON object with --json.
+void PrintRecord(const Invocation& invocation, const std::vector<std::pair<std::string, std::string>>& rows,
+                 const json_spirit::mObject& object);
+void PrintVm(const Invocation& invocation, const GoogleCloudSDKWrapper::SVMInfoLib& vm);
+void PrintDisk(const Invocation& invocation, const GoogleCloudSDKWrapper::SDiskInfoLib& disk);
+
+// A message for people on out; nothing with --json (which prints its object instead).
+void Say(const Invocation& invocation, const std::string& text);
+
+}  // namespace gcsdk

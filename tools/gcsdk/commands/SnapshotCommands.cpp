@@ -1,0 +1,296 @@
+// snapshot: one disk, or every disk of a VM (its configuration saved too, if asked); snapshots list and
+// snapshots delete.
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "Session.h"
+#include "cli/Output.h"
+#include "cli/ResourceNames.h"
+#include "commands/Commands.h"
+#include "commands/Common.h"
+
+namespace gcsdk {
+
+namespace {
+
+using GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper;
+using GoogleCloudSDKWrapper::SDiskInfoLib;
+using GoogleCloudSDKWrapper::SSnapshotInfoLib;
+using GoogleCloudSDKWrapper::SVMInfoLib;
+
+std::string SizeText(int64_t sizeGb) {
+    return sizeGb > 0 ? std::to_string(sizeGb) : "";
+}
+
+int SnapshotDisk(const Invocation& invocation) {
+    const ParsedArguments& args = invocation.args;
+    if (args.Has("prefix") || args.Has("save-config"))
+        return invocation.UsageError("--prefix and --save-config go with --vm or --vm-guid");
+    if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
+    DiskLocation location;
+    if (int status = ReadLocation(invocation, location)) return status;
+
+    Session session(invocation);
+    int status = kExitOk;
+    CGoogleCloudSDKWrapper* cloud = session.Connect(status);
+    if (!cloud) return status;
+
+    const std::string project = args.Value("project"), disk = args.Value("disk");
+    const bool wait = !args.Has("no-wait");
+    SSnapshotInfoLib snapshot;
+    snapshot.name = args.Value("name");
+    if (!session.Follow("snapshot " + disk, [&] {
+            return cloud->CreateDiskSnapshot(project, disk, location.zone, location.region, location.regional,
+                                             args.Has("guest-flush"), snapshot, wait);
+        }))
+        return session.Fail("snapshotting disk " + disk + " in " + location.Describe() + " of project " + project);
+
+    if (!wait) {
+        snapshot.sourceDisk = disk;
+        json_spirit::mObject object = SnapshotObject(snapshot);
+        object["waited"] = false;
+        PrintRecord(invocation, {{"NAME", snapshot.name}, {"SOURCE DISK", disk}, {"STATUS", "started"}}, object);
+        return kExitOk;
+    }
+    PrintRecord(invocation,
+                {{"NAME", snapshot.name},
+                 {"STATUS", snapshot.status},
+                 {"SOURCE DISK", snapshot.sourceDisk},
+                 {"SIZE GB", SizeText(snapshot.diskSizeGb)},
+                 {"CREATED", snapshot.creationTimestamp},
+                 {"LABELS", LabelText(snapshot.labels)}},
+                SnapshotObject(snapshot));
+    return kExitOk;
+}
+
+// A prefix is kept as given: it must already make a name's start.
+bool IsPrefix(const std::string& prefix) {
+    if (prefix.empty() || prefix.size() > 40 || prefix.front() < 'a' || prefix.front() > 'z') return false;
+    return std::all_of(prefix.begin(), prefix.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; });
+}
+
+// The VM's instance resource and each disk's resource, as a restore takes them back.
+bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, const SVMInfoLib& vm,
+                       const std::string& dir, std::string& error) {
+    std::error_code code;
+    std::filesystem::create_directories(dir, code);
+    if (code) {
+        error = "making " + dir + ": " + code.message();
+        return false;
+    }
+    std::string config;
+    if (!cloud.GetInstanceConfigJson(vm.projectId, vm.name, "", vm.zone, config)) {
+        session.Fail("reading the configuration of VM " + vm.name);
+        return false;
+    }
+    if (!WriteTextFile(dir + "/instance.json", config, error)) return false;
+    for (const SDiskInfoLib& disk : vm.disks)
+        if (!disk.rawJson.empty() && !WriteTextFile(dir + "/disk-" + disk.name + ".json", disk.rawJson, error))
+            return false;
+    return true;
+}
+
+int SnapshotVm(const Invocation& invocation) {
+    const ParsedArguments& args = invocation.args;
+    const std::string guid = args.Value("vm-guid"), name = args.Value("vm"), project = args.Value("project");
+    if (args.Has("name"))
+        return invocation.UsageError("--name goes with --disk; snapshots of a VM are named <prefix><disk>-<time>");
+    if (args.Has("region")) return invocation.UsageError("--region goes with --disk");
+    if (!guid.empty() && (args.Has("project") || args.Has("zone")))
+        return invocation.UsageError("--project and --zone go with --vm; --vm-guid searches every project");
+    if (guid.empty() && project.empty()) return invocation.UsageError("--vm needs --project (or give --vm-guid)");
+    const std::string prefix = args.Value("prefix");
+    if (args.Has("prefix") && !IsPrefix(prefix))
+        return invocation.UsageError("--prefix takes lowercase letters, digits and '-', starting with a letter, "
+                                     "at most 40 characters");
+
+    Session session(invocation);
+    int status = kExitOk;
+    CGoogleCloudSDKWrapper* cloud = session.Connect(status);
+    if (!cloud) return status;
+
+    // The disk list tells each disk's zone or region; with the disk resources when they are to be saved.
+    const UINT64 mask = args.Has("save-config") ? VM_PROP_VM_DISK_LIST : 0;
+    SVMInfoLib vm;
+    if (!guid.empty()) {
+        std::string foundProject, foundRegion, foundZone;
+        if (!cloud->SearchInstance(guid, "", mask, foundProject, foundRegion, foundZone, vm))
+            return session.Fail("searching for the VM with GUID " + guid, "no VM with GUID " + guid + " found");
+        vm.projectId = foundProject;
+    } else {
+        if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm) || vm.name.empty())
+            return session.Fail("looking for VM " + name + " in project " + project,
+                                "no VM named " + name + " found in project " + project);
+        if (mask && !cloud->GetVMInfo(project, vm.name, "", vm.zone, vm, mask))
+            return session.Fail("reading the disks of VM " + name);
+        vm.projectId = project;
+    }
+
+    std::vector<SDiskInfoLib> disks;
+    for (const SDiskInfoLib& disk : vm.disks)
+        if (disk.type != "SCRATCH") disks.push_back(disk);  // local SSDs have no snapshots
+    if (disks.empty()) {
+        invocation.err << invocation.registry.Program() << ": VM " << TerminalSafe(vm.name)
+                       << " has no persistent disk to snapshot\n";
+        return kExitFailure;
+    }
+    if (args.Has("save-config")) {
+        std::string error;
+        if (!SaveConfiguration(session, *cloud, vm, args.Value("save-config"), error)) {
+            if (!error.empty()) invocation.err << invocation.registry.Program() << ": " << error << '\n';
+            return kExitFailure;
+        }
+    }
+
+    // One time for every disk, so that the snapshots of one backup share it.
+    const std::time_t now = std::time(nullptr);
+    const bool wait = !args.Has("no-wait");
+    std::vector<std::pair<std::string, SSnapshotInfoLib>> made;  // disk name, snapshot
+    int result = kExitOk;
+    for (const SDiskInfoLib& disk : disks) {
+        const std::string region = RegionOfDiskUrl(disk.source);
+        SSnapshotInfoLib snapshot;
+        snapshot.name = SnapshotName(prefix, disk.name, now);
+        if (!session.Follow("snapshot " + disk.name, [&] {
+                return cloud->CreateDiskSnapshot(vm.projectId, disk.name, vm.zone, region, !region.empty(),
+                                                 args.Has("guest-flush"), snapshot, wait);
+            })) {
+            result = session.Fail("snapshotting disk " + disk.name + " of VM " + vm.name);
+            break;
+        }
+        if (!wait) snapshot.status = "started";
+        made.emplace_back(disk.name, snapshot);
+    }
+
+    if (invocation.Json()) {
+        json_spirit::mObject object;
+        object["vm"] = vm.name;
+        object["vmId"] = vm.id;
+        object["projectId"] = vm.projectId;
+        object["zone"] = vm.zone;
+        if (args.Has("save-config")) object["configDir"] = args.Value("save-config");
+        json_spirit::mArray snapshots;
+        for (const auto& [disk, snapshot] : made) {
+            json_spirit::mObject entry = SnapshotObject(snapshot);
+            entry["disk"] = disk;
+            snapshots.push_back(entry);
+        }
+        object["snapshots"] = snapshots;
+        object["complete"] = result == kExitOk;
+        PrintJson(invocation, object);
+        return result;
+    }
+    Table table({"DISK", "SNAPSHOT", "STATUS", "SIZE GB"});
+    for (const auto& [disk, snapshot] : made)
+        table.AddRow({disk, snapshot.name, snapshot.status, SizeText(snapshot.diskSizeGb)});
+    if (table.RowCount() > 0) invocation.out << table.Render();
+    if (args.Has("save-config") && result == kExitOk)
+        Say(invocation, "configuration of " + vm.name + " saved in " + args.Value("save-config") +
+                            " (instance.json, disk-<name>.json)");
+    return result;
+}
+
+int RunSnapshot(const Invocation& invocation) {
+    const ParsedArguments& args = invocation.args;
+    const bool byVm = args.Has("vm") || args.Has("vm-guid");
+    if (args.Has("vm") && args.Has("vm-guid")) return invocation.UsageError("give --vm or --vm-guid, not both");
+    if (args.Has("disk") == byVm)
+        return invocation.UsageError("give --disk D (one disk), or --vm NAME or --vm-guid ID (every disk of a VM)");
+    return byVm ? SnapshotVm(invocation) : SnapshotDisk(invocation);
+}
+
+int RunSnapshotsList(const Invocation& invocation) {
+    if (int status = RequireOptions(invocation, {"project"})) return status;
+    Session session(invocation);
+    int status = kExitOk;
+    CGoogleCloudSDKWrapper* cloud = session.Connect(status);
+    if (!cloud) return status;
+
+    const std::string project = invocation.args.Value("project");
+    std::vector<SSnapshotInfoLib> snapshots;
+    const bool listed = cloud->GetSnapshotList(project, snapshots, 0);
+    if (!session.Listed(listed, snapshots.empty()))
+        return session.Fail("listing the snapshots of project " + project);
+    std::sort(snapshots.begin(), snapshots.end(),
+              [](const SSnapshotInfoLib& a, const SSnapshotInfoLib& b) { return a.name < b.name; });
+    return PrintList<SSnapshotInfoLib>(
+        invocation, snapshots, "snapshots", {"NAME", "STATUS", "SOURCE DISK", "SIZE GB", "CREATED", "LABELS"},
+        [](const SSnapshotInfoLib& s) -> std::vector<std::string> {
+            return {s.name, s.status, s.sourceDisk, SizeText(s.diskSizeGb), s.creationTimestamp, LabelText(s.labels)};
+        },
+        SnapshotObject);
+}
+
+int RunSnapshotsDelete(const Invocation& invocation) {
+    if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    Session session(invocation);
+    int status = kExitOk;
+    CGoogleCloudSDKWrapper* cloud = session.Connect(status);
+    if (!cloud) return status;
+
+    const std::string project = invocation.args.Value("project");
+    json_spirit::mArray deleted;
+    for (const std::string& name : invocation.args.Values("name")) {
+        if (!session.Follow("delete snapshot " + name, [&] { return cloud->DeleteDiskSnapshot(project, name); }))
+            return session.Fail("deleting snapshot " + name + " of project " + project);
+        Say(invocation, "deleted snapshot " + name);
+        deleted.push_back(name);
+    }
+    if (invocation.Json()) PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}});
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddSnapshotCommands(Registry& registry) {
+    Command snapshot;
+    snapshot.name = "snapshot";
+    snapshot.summary = "Snapshot one disk, or every disk of a VM";
+    snapshot.usage =
+        "--project P --disk D (--zone Z | --region R) --name SNAP | (--vm NAME --project P [--zone Z] | "
+        "--vm-guid ID) [--prefix PFX] [--save-config DIR] [--guest-flush] [--no-wait]";
+    snapshot.description =
+        "One disk: the snapshot gets the name given. Every disk of a VM (found by name, or by GUID in any\n"
+        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one time\n"
+        "for all), shortened to 63 characters when needed; local SSDs are left out. With --save-config, the\n"
+        "VM's instance resource (instance.json) and each disk's resource (disk-<name>.json) are written to\n"
+        "DIR first: what 'restore --config' and 'restore --saved-disk' take back.\n"
+        "Waits for each snapshot to be READY unless --no-wait.";
+    snapshot.options = {
+        {"project", "P", "project of the disk or VM"},
+        {"disk", "D", "the disk to snapshot"},
+        {"zone", "Z", "zone of the disk (with --disk), or where to look for the VM first (with --vm)"},
+        {"region", "R", "region of a regional disk (with --disk)"},
+        {"name", "SNAP", "name of the snapshot (with --disk)"},
+        {"vm", "NAME", "snapshot every disk of this VM"},
+        {"vm-guid", "ID", "snapshot every disk of the VM with this GUID"},
+        {"prefix", "PFX", "start of the snapshot names of a VM's disks"},
+        {"save-config", "DIR", "save the VM's configuration and disk resources in DIR (made if missing)"},
+        {"guest-flush", "", "ask the guest to flush its file systems first"},
+        {"no-wait", "", "do not wait for the snapshots to be READY"},
+    };
+    snapshot.run = RunSnapshot;
+    registry.Add(std::move(snapshot));
+
+    Command list;
+    list.name = "snapshots list";
+    list.summary = "List the snapshots of a project";
+    list.usage = "--project P";
+    list.options = {{"project", "P", "project id"}};
+    list.run = RunSnapshotsList;
+    registry.Add(std::move(list));
+
+    Command remove;
+    remove.name = "snapshots delete";
+    remove.summary = "Delete snapshots";
+    remove.usage = "--project P --name SNAP [--name SNAP ...]";
+    remove.options = {{"project", "P", "project id"}, {"name", "SNAP", "a snapshot to delete (repeatable)"}};
+    remove.run = RunSnapshotsDelete;
+    registry.Add(std::move(remove));
+}
+
+}  // namespace gcsdk

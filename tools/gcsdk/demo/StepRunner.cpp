@@ -1,0 +1,110 @@
+#include "demo/StepRunner.h"
+
+#include <cstdio>
+#include <ostream>
+#include <set>
+
+#include "cli/Table.h"
+#include "host/ZkJson.h"
+
+namespace gcsdk {
+namespace demo {
+
+Traffic CountTraffic(const std::vector<gcemu::JournalEntry>& entries, size_t from) {
+    Traffic traffic;
+    std::set<std::string> operations;
+    for (size_t i = from; i < entries.size(); ++i) {
+        ++traffic.requests;
+        // The library follows an operation by reading its selfLink until it is DONE.
+        if (entries[i].method == "GET" && entries[i].path.find("/operations/") != std::string::npos)
+            operations.insert(entries[i].host + entries[i].path);
+    }
+    traffic.operations = operations.size();
+    return traffic;
+}
+
+namespace {
+
+std::string Seconds(std::chrono::steady_clock::duration elapsed) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(elapsed).count());
+    return text;
+}
+
+std::string Plural(size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+StepRunner::StepRunner(std::ostream& out, bool json, const gcemu::Journal& journal)
+    : m_out(out), m_json(json), m_journal(journal), m_start(std::chrono::steady_clock::now()) {}
+
+bool StepRunner::Run(const std::string& title, const std::function<bool(StepReport&)>& body) {
+    const size_t number = ++m_number;
+    json_spirit::mObject step{{"step", static_cast<int>(number)}, {"title", title}};
+    const std::string lead = std::to_string(number) + ". " + title + ": ";
+    if (m_failed > 0) {
+        ++m_skipped;
+        step["status"] = "skipped";
+        m_steps.push_back(step);
+        if (!m_json) m_out << lead << "skipped" << std::endl;
+        return false;
+    }
+
+    const size_t before = m_journal.size();
+    const auto started = std::chrono::steady_clock::now();
+    StepReport report;
+    bool succeeded = false;
+    try {
+        succeeded = body(report);
+    } catch (const std::exception& error) {
+        report.failure = error.what();
+    }
+    if (!succeeded && report.failure.empty()) report.failure = "failed, and no reason was given";
+    const Traffic traffic = CountTraffic(m_journal.Snapshot(), before);
+
+    step["status"] = succeeded ? "ok" : "failed";
+    step["facts"] = report.facts;
+    step["details"] = json_spirit::mArray(report.details.begin(), report.details.end());
+    if (!succeeded) step["failure"] = report.failure;
+    step["requests"] = static_cast<int>(traffic.requests);
+    step["operations"] = static_cast<int>(traffic.operations);
+    step["seconds"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    m_steps.push_back(step);
+    if (!succeeded) ++m_failed;
+
+    if (!m_json) {
+        if (succeeded)
+            m_out << lead << TerminalSafe(report.facts) << " (" << Plural(traffic.requests, "request") << ")\n";
+        else
+            m_out << lead << "FAILED: " << TerminalSafe(report.failure) << '\n';
+        for (const std::string& line : report.details) m_out << "     " << TerminalSafe(line) << '\n';
+        m_out.flush();
+    }
+    return succeeded;
+}
+
+void StepRunner::PrintSummary(const std::string& failureHint) {
+    const Traffic traffic = CountTraffic(m_journal.Snapshot(), 0);
+    const auto elapsed = std::chrono::steady_clock::now() - m_start;
+    const size_t ok = m_number - m_failed - m_skipped;
+    if (m_json) {
+        json_spirit::mObject summary{
+            {"ok", Succeeded()},
+            {"steps", m_steps},
+            {"requests", static_cast<int>(traffic.requests)},
+            {"operations", static_cast<int>(traffic.operations)},
+            {"seconds", std::chrono::duration<double>(elapsed).count()}};
+        m_out << ZkJson::Serialize(json_spirit::mValue(summary)) << std::endl;
+        return;
+    }
+    m_out << "summary: " << ok << " of " << m_number << " steps succeeded; "
+          << Plural(traffic.requests, "request") << " sent, " << Plural(traffic.operations, "operation")
+          << " followed, " << Seconds(elapsed) << '\n';
+    if (!Succeeded() && !failureHint.empty()) m_out << failureHint << '\n';
+    m_out.flush();
+}
+
+}  // namespace demo
+}  // namespace gcsdk

@@ -1,0 +1,56 @@
+// The demo's steps: each runs unless one before it failed, and prints one line with what it did, the
+// key facts and the requests it cost (counted in the emulator's journal). The summary adds them up.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "emulator/Journal.h"
+#include "host/json/JsonValue.h"
+
+namespace gcsdk {
+namespace demo {
+
+// What a step fills in.
+struct StepReport {
+    std::string facts;                 // "web-1 in gcemu-project-1, us-central1-a"
+    std::vector<std::string> details;  // lines printed under the step's line
+    std::string failure;               // why it failed; the library's error
+};
+
+// Requests and the distinct operations they polled, among the journal's entries from `from` on.
+struct Traffic {
+    size_t requests = 0;
+    size_t operations = 0;
+};
+Traffic CountTraffic(const std::vector<gcemu::JournalEntry>& entries, size_t from);
+
+class StepRunner {
+public:
+    // With json, nothing is printed until the summary, which is then one JSON object.
+    StepRunner(std::ostream& out, bool json, const gcemu::Journal& journal);
+
+    // Runs the body and prints "N. title: facts (R requests)", or "N. title: FAILED: why"; once a step
+    // has failed, the later ones print "skipped". Returns whether the step ran and succeeded.
+    bool Run(const std::string& title, const std::function<bool(StepReport&)>& body);
+    bool Succeeded() const { return m_failed == 0 && m_skipped == 0; }
+
+    // "summary: ..." with the requests sent, the operations followed and the time since the start.
+    void PrintSummary(const std::string& failureHint = "");
+
+private:
+    std::ostream& m_out;
+    const bool m_json;
+    const gcemu::Journal& m_journal;
+    const std::chrono::steady_clock::time_point m_start;
+    size_t m_number = 0;
+    size_t m_failed = 0;
+    size_t m_skipped = 0;
+    json_spirit::mArray m_steps;
+};
+
+}  // namespace demo
+}  // namespace gcsdk

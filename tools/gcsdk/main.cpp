@@ -1,0 +1,111 @@
+// gcsdk: the command-line tool over CGoogleCloudSDKWrapper.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "cli/Command.h"
+#include "cli/LogSink.h"
+#include "commands/Commands.h"
+#include "host/HbDebug.h"
+#include "host/ZKPlatformInfo.h"
+
+namespace {
+
+using namespace gcsdk;
+
+Registry MakeRegistry() {
+    Registry registry("gcsdk",
+                      {
+                          {"settings", "FILE", "settings file (default: $GCSDK_SETTINGS)"},
+                          {"key-file", "FILE", "Google JSON service-account key (default: $GCSDK_KEY_FILE)"},
+                          {"p12", "FILE", "PKCS#12 key file, with --email and --password"},
+                          {"email", "EMAIL", "service account of the PKCS#12 key"},
+                          {"password", "PASS", "password of the PKCS#12 key"},
+                          {"json", "", "print JSON for scripts instead of tables"},
+                          {"verbose", "", "print the library's debug log to stderr"},
+                          {"help", "", "show help", 'h'},
+                      });
+    AddProjectCommands(registry);
+    AddLocationCommands(registry);
+    AddVmCommands(registry);
+    AddSnapshotCommands(registry);
+    AddDiskCommands(registry);
+    AddInstanceCommands(registry);
+    AddStorageCommands(registry);
+    AddRestoreCommands(registry);
+    AddDemoCommand(registry);
+    AddEmulatorCommand(registry);
+    return registry;
+}
+
+// A named settings file that is not there would silently leave every default, the real Google
+// endpoints included; refuse it instead.
+bool IsRegularFile(const std::string& path, std::string& error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
+    return true;
+}
+
+int Run(const std::vector<std::string>& args) {
+    const Registry registry = MakeRegistry();
+    const CommandLine line = registry.Parse(args);
+    switch (line.action) {
+        case CommandLine::Action::kHelp:
+            std::cout << (line.command           ? registry.HelpText(*line.command)
+                          : !line.group.empty() ? registry.GroupHelpText(line.group)
+                                                : registry.HelpText());
+            return kExitOk;
+        case CommandLine::Action::kUsageError:
+            std::cerr << registry.Program() << ": " << line.error << '\n'
+                      << registry.UsageText(line.command, line.group);
+            return kExitUsage;
+        case CommandLine::Action::kRun:
+            break;
+    }
+
+    const char* fromEnvironment = std::getenv("GCSDK_SETTINGS");
+    const std::string settings =
+        line.args.Has("settings") ? line.args.Value("settings") : (fromEnvironment ? fromEnvironment : "");
+    std::string error;
+    // A stale GCSDK_SETTINGS (of an emulator that has gone) must not stop one that talks to no cloud.
+    const bool checked = line.args.Has("settings") || !line.command->offline;
+    if (!settings.empty() && checked && !IsRegularFile(settings, error)) {
+        std::cerr << registry.Program() << ": settings file " << settings
+                  << (line.args.Has("settings") ? "" : " (GCSDK_SETTINGS)") << ": " << error << '\n';
+        return kExitFailure;
+    }
+    if (line.args.Has("settings")) {
+        ZKPlatformInfo::SetSettingsFile(settings);
+        host::ReloadLogSettings();
+    }
+    std::unique_ptr<ScopedLogSink> verbose;
+    if (line.args.Has("verbose")) verbose = VerboseLog(std::cerr);
+
+    const Invocation invocation{registry, *line.command, line.args, std::cout, std::cerr,
+                                isatty(STDOUT_FILENO) == 1};
+    return line.command->run(invocation);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& error) {
+        std::cerr << "gcsdk: " << error.what() << '\n';
+        return kExitFailure;
+    }
+}
