@@ -30,8 +30,15 @@ using json_spirit::mValue;
 constexpr char kNodeGroupKey[] = "compute.googleapis.com/node-group-name";
 constexpr uint32_t kFirstExternalAddress = (35u << 24) | (192u << 16);  // 35.192.0.0
 
+// Compute Engine takes an instance's numeric id wherever it takes its name.
 std::string InstanceKey(const Mutation& m) {
-    return "projects/" + m.projectId + "/zones/" + m.Param("zone") + "/instances/" + m.Param("instance");
+    const std::string zonePrefix = "projects/" + m.projectId + "/zones/" + m.Param("zone") + "/instances/";
+    const std::string instance = m.Param("instance");
+    if (!instance.empty() && instance.find_first_not_of("0123456789") == std::string::npos) {
+        for (const auto& [key, resource] : m.world.List(collections::kInstances, zonePrefix))
+            if (ZkJson::GetStringValue(*resource, "id") == instance) return key;
+    }
+    return zonePrefix + instance;
 }
 
 bool Flag(const mObject& object, const char* name, bool fallback) {
