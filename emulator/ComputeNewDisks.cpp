@@ -23,14 +23,14 @@ constexpr int64_t kLargestDiskGb = 65536;
 struct DiskRequest {
     World::Txn& world;
     const std::string& projectId;
-    const mObject& spec;
+    const mObject& wanted;
 };
 
 // The disk's source, or the refusal. No source is fine: a blank disk.
 bool FindSource(const DiskRequest& r, const std::string& scope, DiskSource& source, Response& refusal) {
-    const std::string image = Text(r.spec, "sourceImage");
-    const std::string snapshot = Text(r.spec, "sourceSnapshot");
-    const std::string disk = Text(r.spec, "sourceDisk");
+    const std::string image = Text(r.wanted, "sourceImage");
+    const std::string snapshot = Text(r.wanted, "sourceSnapshot");
+    const std::string disk = Text(r.wanted, "sourceDisk");
     const int given = !image.empty() + !snapshot.empty() + !disk.empty();
     if (given > 1) {
         refusal = InvalidFieldResponse(
@@ -78,7 +78,7 @@ bool FindSource(const DiskRequest& r, const std::string& scope, DiskSource& sour
 // licenses (links, with their codes) and guestOsFeatures of the request, added to those the disk took
 // from its source.
 bool AddTraits(const DiskRequest& r, mObject& disk, Response& refusal) {
-    if (const mArray* licenses = ZkJson::FindArray(r.spec, "licenses")) {
+    if (const mArray* licenses = ZkJson::FindArray(r.wanted, "licenses")) {
         mArray links = disk.count("licenses") ? disk["licenses"].get_array() : mArray();
         mArray codes = disk.count("licenseCodes") ? disk["licenseCodes"].get_array() : mArray();
         for (const mValue& reference : *licenses) {
@@ -97,7 +97,7 @@ bool AddTraits(const DiskRequest& r, mObject& disk, Response& refusal) {
         if (!links.empty()) disk["licenses"] = links;
         if (!codes.empty()) disk["licenseCodes"] = codes;
     }
-    if (const mArray* features = ZkJson::FindArray(r.spec, "guestOsFeatures")) {
+    if (const mArray* features = ZkJson::FindArray(r.wanted, "guestOsFeatures")) {
         for (const mValue& feature : *features) {
             const std::string type =
                 feature.type() == json_spirit::obj_type ? Text(feature.get_obj(), "type") : std::string();
@@ -113,7 +113,7 @@ bool AddTraits(const DiskRequest& r, mObject& disk, Response& refusal) {
 // diskEncryptionKey as Google reports it: a Cloud KMS key with its version, or the SHA-256 of a key the
 // customer supplied (never the key itself).
 bool ReadEncryptionKey(const DiskRequest& r, mObject& disk, Response& refusal) {
-    const mObject* given = ZkJson::FindObject(r.spec, "diskEncryptionKey");
+    const mObject* given = ZkJson::FindObject(r.wanted, "diskEncryptionKey");
     if (!given || given->empty()) return true;
     std::string kms = Text(*given, "kmsKeyName");
     if (!kms.empty()) {
@@ -142,7 +142,7 @@ bool ReadEncryptionKey(const DiskRequest& r, mObject& disk, Response& refusal) {
 bool ReadReplicaZones(const DiskRequest& r, const std::string& location, bool regional, mObject& disk,
                       Response& refusal) {
     std::vector<std::string> zones;
-    if (const mArray* given = ZkJson::FindArray(r.spec, "replicaZones")) {
+    if (const mArray* given = ZkJson::FindArray(r.wanted, "replicaZones")) {
         for (const mValue& zone : *given) {
             if (zone.type() == json_spirit::str_type)
                 zones.push_back(QualifiedName(r.projectId, zone.get_str(), "zones/"));
@@ -171,8 +171,8 @@ bool ReadReplicaZones(const DiskRequest& r, const std::string& location, bool re
 bool ReadSize(const DiskRequest& r, const mObject& type, const DiskSource& source, int64_t& sizeGb,
               Response& refusal) {
     sizeGb = source.collection ? source.sizeGb : std::stoll(Text(type, "defaultDiskSizeGb"));
-    if (r.spec.count("sizeGb") && !ReadInt64(r.spec, "sizeGb", sizeGb)) {
-        refusal = InvalidFieldResponse("resource.sizeGb", ZkJson::Serialize(r.spec.at("sizeGb")),
+    if (r.wanted.count("sizeGb") && !ReadInt64(r.wanted, "sizeGb", sizeGb)) {
+        refusal = InvalidFieldResponse("resource.sizeGb", ZkJson::Serialize(r.wanted.at("sizeGb")),
                                        "Must be an integer.");
         return false;
     }
@@ -192,13 +192,13 @@ bool ReadSize(const DiskRequest& r, const mObject& type, const DiskSource& sourc
 
 }  // namespace
 
-bool NewDisk(World::Txn& world, const std::string& projectId, const std::string& key, const mObject& spec,
+bool NewDisk(World::Txn& world, const std::string& projectId, const std::string& key, const mObject& wanted,
              mObject& disk, DiskSource& source, Response& refusal) {
-    const DiskRequest r{world, projectId, spec};
+    const DiskRequest r{world, projectId, wanted};
     const std::string location = LocationOf(key);
     const std::string scope = ScopeOf(key);
     const bool regional = scope.compare(0, 8, "regions/") == 0;
-    const std::string typeRef = Text(spec, "type");
+    const std::string typeRef = Text(wanted, "type");
     const std::string typeKey = typeRef.empty() ? location + "/diskTypes/pd-standard"
                                                 : QualifiedName(projectId, typeRef, scope + "/diskTypes/");
     const mObject* type = world.Find(collections::kDiskTypes, typeKey);
@@ -212,7 +212,7 @@ bool NewDisk(World::Txn& world, const std::string& projectId, const std::string&
     int64_t sizeGb = 0;
     mObject labels;
     if (!FindSource(r, scope, source, refusal) || !ReadSize(r, *type, source, sizeGb, refusal) ||
-        !ReadLabels(spec, labels, refusal))
+        !ReadLabels(wanted, labels, refusal))
         return false;
 
     disk.clear();
@@ -220,7 +220,7 @@ bool NewDisk(World::Txn& world, const std::string& projectId, const std::string&
     disk["id"] = world.NewId();
     disk["creationTimestamp"] = ComputeNow();
     disk["name"] = LastSegment(key);
-    if (!Text(spec, "description").empty()) disk["description"] = Text(spec, "description");
+    if (!Text(wanted, "description").empty()) disk["description"] = Text(wanted, "description");
     disk["sizeGb"] = std::to_string(sizeGb);
     disk[regional ? "region" : "zone"] = ComputeUrl(location);
     disk["status"] = "CREATING";

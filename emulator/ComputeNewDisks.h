@@ -21,11 +21,11 @@ struct DiskSource {
 };
 
 // The compute#disk `key` ("projects/p/zones/z/disks/d" or a regional one) as the request makes it, in
-// status CREATING. spec members: type, sizeGb, sourceImage, sourceSnapshot, sourceDisk, labels, licenses,
+// status CREATING. wanted members: type, sizeGb, sourceImage, sourceSnapshot, sourceDisk, labels, licenses,
 // guestOsFeatures, diskEncryptionKey, description, replicaZones (regional disks). False, with the
 // answer to give, when the request is refused.
 bool NewDisk(World::Txn& world, const std::string& projectId, const std::string& key,
-             const json_spirit::mObject& spec, json_spirit::mObject& disk, DiskSource& source,
+             const json_spirit::mObject& wanted, json_spirit::mObject& disk, DiskSource& source,
              Response& refusal);
 
 }  // namespace gcemu

@@ -35,12 +35,12 @@ Response InsertDisk(Mutation& m, bool regional) {
     if (!CheckName(m.body, name, refusal)) return refusal;
     const std::string key = DiskLocation(m, regional) + "/disks/" + name;
     if (m.world.Find(collections::kDisks, key)) return AlreadyExistsResponse(key);
-    mObject spec = m.body;
-    if (!m.request.Query("sourceImage").empty() && Text(spec, "sourceImage").empty())
-        spec["sourceImage"] = m.request.Query("sourceImage");
+    mObject wanted = m.body;
+    if (!m.request.Query("sourceImage").empty() && Text(wanted, "sourceImage").empty())
+        wanted["sourceImage"] = m.request.Query("sourceImage");
     mObject disk;
     DiskSource source;
-    if (!NewDisk(m.world, m.projectId, key, spec, disk, source, refusal)) return refusal;
+    if (!NewDisk(m.world, m.projectId, key, wanted, disk, source, refusal)) return refusal;
 
     OperationStart start = m.NewOperation(ScopeOf(key), "insert", key, Text(disk, "id"));
     start.begin = [key, disk](World::Txn& world) { world.Put(collections::kDisks, key, disk); };

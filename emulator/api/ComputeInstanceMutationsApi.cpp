@@ -321,17 +321,17 @@ struct PlannedDisk {
 
 // initializeParams in the form of a disks.insert body.
 mObject DiskSpec(const mObject& attached, const mObject& params) {
-    mObject spec;
+    mObject wanted;
     const std::pair<const char*, const char*> renamed[] = {
         {"diskType", "type"},           {"diskSizeGb", "sizeGb"},
         {"sourceImage", "sourceImage"}, {"sourceSnapshot", "sourceSnapshot"},
         {"labels", "labels"},           {"description", "description"},
         {"licenses", "licenses"},       {"guestOsFeatures", "guestOsFeatures"}};
     for (const auto& [from, to] : renamed) {
-        if (params.count(from)) spec[to] = params.at(from);
+        if (params.count(from)) wanted[to] = params.at(from);
     }
-    if (attached.count("diskEncryptionKey")) spec["diskEncryptionKey"] = attached.at("diskEncryptionKey");
-    return spec;
+    if (attached.count("diskEncryptionKey")) wanted["diskEncryptionKey"] = attached.at("diskEncryptionKey");
+    return wanted;
 }
 
 mObject ScratchDisk(const mObject& given, const Attachment& attachment) {

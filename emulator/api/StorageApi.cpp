@@ -209,7 +209,7 @@ std::string Etag(uint64_t generation, uint64_t metageneration) {
 
 // --- resources --------------------------------------------------------------------------------------
 
-struct BucketSpec {
+struct BucketFields {
     std::string name;
     std::string location = "US";
     std::string storageClass = "STANDARD";
@@ -217,22 +217,22 @@ struct BucketSpec {
     std::string timeCreated;
 };
 
-mObject BucketResource(const BucketSpec& spec, const std::string& projectNumber, const std::string& location,
+mObject BucketResource(const BucketFields& fields, const std::string& projectNumber, const std::string& location,
                        const std::string& locationType) {
     mObject bucket;
     bucket["kind"] = "storage#bucket";
-    bucket["selfLink"] = kApiBase + spec.name;
-    bucket["id"] = spec.name;
-    bucket["name"] = spec.name;
+    bucket["selfLink"] = kApiBase + fields.name;
+    bucket["id"] = fields.name;
+    bucket["name"] = fields.name;
     bucket["projectNumber"] = projectNumber;
     bucket["metageneration"] = "1";
     bucket["location"] = location;
     bucket["locationType"] = locationType;
-    bucket["storageClass"] = spec.storageClass;
+    bucket["storageClass"] = fields.storageClass;
     bucket["etag"] = Etag(0, 1);
-    bucket["timeCreated"] = spec.timeCreated;
-    bucket["updated"] = spec.timeCreated;
-    if (!spec.labels.empty()) bucket["labels"] = spec.labels;
+    bucket["timeCreated"] = fields.timeCreated;
+    bucket["updated"] = fields.timeCreated;
+    if (!fields.labels.empty()) bucket["labels"] = fields.labels;
     mObject disabled;
     disabled["enabled"] = false;
     mObject iam;
@@ -242,7 +242,7 @@ mObject BucketResource(const BucketSpec& spec, const std::string& projectNumber,
     bucket["iamConfiguration"] = iam;
     mObject softDelete;
     softDelete["retentionDurationSeconds"] = std::to_string(kSoftDeleteSecs);
-    softDelete["effectiveTime"] = spec.timeCreated;
+    softDelete["effectiveTime"] = fields.timeCreated;
     bucket["softDeletePolicy"] = softDelete;
     if (locationType != "region") bucket["rpo"] = "DEFAULT";
     return bucket;
@@ -356,25 +356,25 @@ public:
             const int64_t projectCreated = ParseRfc3339(ZkJson::GetStringValue(*project, "createTime"));
             for (const SeedEntry& entry : SeedSection(*seed, "buckets", "project " + projectId)) {
                 entry.Allow({"name", "location", "storageClass", "labels", "timeCreated", "objects"});
-                BucketSpec spec;
-                spec.name = entry.RequiredText("name");
-                if (!IsValidBucketName(spec.name))
-                    entry.Fail("'" + spec.name + "' is not a valid bucket name");
-                if (world.Find(collections::kBuckets, spec.name))
-                    entry.Fail("the bucket name " + spec.name + " is taken (bucket names are global)");
+                BucketFields fields;
+                fields.name = entry.RequiredText("name");
+                if (!IsValidBucketName(fields.name))
+                    entry.Fail("'" + fields.name + "' is not a valid bucket name");
+                if (world.Find(collections::kBuckets, fields.name))
+                    entry.Fail("the bucket name " + fields.name + " is taken (bucket names are global)");
                 std::string location;
                 std::string locationType;
                 if (!ReadLocation(entry.Text("location", "US"), location, locationType))
                     entry.Fail("'" + entry.Text("location") + "' is not a Cloud Storage location");
-                spec.storageClass = entry.Text("storageClass", "STANDARD");
-                if (!IsStorageClass(spec.storageClass))
-                    entry.Fail("'" + spec.storageClass + "' is not a storage class");
-                spec.labels = entry.TextMap("labels");
-                const int64_t created = SeededTime(entry, "timeCreated", projectCreated, 180, spec.name);
-                spec.timeCreated = FormatRfc3339(created);
+                fields.storageClass = entry.Text("storageClass", "STANDARD");
+                if (!IsStorageClass(fields.storageClass))
+                    entry.Fail("'" + fields.storageClass + "' is not a storage class");
+                fields.labels = entry.TextMap("labels");
+                const int64_t created = SeededTime(entry, "timeCreated", projectCreated, 180, fields.name);
+                fields.timeCreated = FormatRfc3339(created);
                 const mObject& bucket =
-                    world.Put(collections::kBuckets, spec.name,
-                              BucketResource(spec, projectNumber, location, locationType));
+                    world.Put(collections::kBuckets, fields.name,
+                              BucketResource(fields, projectNumber, location, locationType));
                 const mObject* objects = entry.Object("objects");
                 if (!objects) continue;
                 for (const auto& [name, content] : *objects) {
@@ -383,7 +383,7 @@ public:
                         entry.Fail("the content of object '" + name + "' is not text");
                     const int64_t objectCreated =
                         created +
-                        static_cast<int64_t>(std::stoull(StableId(spec.name + "/" + name)) % (30 * 86400));
+                        static_cast<int64_t>(std::stoull(StableId(fields.name + "/" + name)) % (30 * 86400));
                     const uint64_t generation = static_cast<uint64_t>(objectCreated) * 1000000 + 1;
                     // Uploads over a seeded object get a later generation even in a world dated ahead.
                     m_lastGeneration = std::max(m_lastGeneration, generation);
@@ -419,28 +419,28 @@ private:
         if (projectParam.empty()) return StorageError(400, "required", "Required parameter: project");
         mObject body;
         if (!ZkJson::Unserialize(request.body, body)) return StorageError(400, "parseError", "Parse Error");
-        BucketSpec spec;
-        spec.name = ZkJson::GetStringValue(body, "name");
-        if (spec.name.empty()) return StorageError(400, "required", "Required");
-        if (!IsValidBucketName(spec.name))
-            return StorageError(400, "invalid", "Invalid bucket name: '" + spec.name + "'");
+        BucketFields fields;
+        fields.name = ZkJson::GetStringValue(body, "name");
+        if (fields.name.empty()) return StorageError(400, "required", "Required");
+        if (!IsValidBucketName(fields.name))
+            return StorageError(400, "invalid", "Invalid bucket name: '" + fields.name + "'");
         std::string location;
         std::string locationType;
-        if (body.count("location")) spec.location = ZkJson::GetStringValue(body, "location");
-        if (!ReadLocation(spec.location, location, locationType))
+        if (body.count("location")) fields.location = ZkJson::GetStringValue(body, "location");
+        if (!ReadLocation(fields.location, location, locationType))
             return StorageError(400, "invalid", "The specified location constraint is not valid.");
         if (body.count("storageClass")) {
-            spec.storageClass = ZkJson::GetStringValue(body, "storageClass");
-            if (!IsStorageClass(spec.storageClass))
-                return StorageError(400, "invalid", "Invalid argument: storageClass " + spec.storageClass);
+            fields.storageClass = ZkJson::GetStringValue(body, "storageClass");
+            if (!IsStorageClass(fields.storageClass))
+                return StorageError(400, "invalid", "Invalid argument: storageClass " + fields.storageClass);
         }
-        if (const mObject* labels = ZkJson::FindObject(body, "labels")) spec.labels = *labels;
+        if (const mObject* labels = ZkJson::FindObject(body, "labels")) fields.labels = *labels;
 
         World::Txn world = m_context->world.Lock();
         const mObject* project = FindProjectByIdOrNumber(world, projectParam);
         if (!project) return StorageError(400, "invalid", "Unknown project id: " + projectParam);
         const std::string projectNumber = ZkJson::GetStringValue(*project, "projectNumber");
-        if (const mObject* existing = world.Find(collections::kBuckets, spec.name)) {
+        if (const mObject* existing = world.Find(collections::kBuckets, fields.name)) {
             if (ZkJson::GetStringValue(*existing, "projectNumber") == projectNumber)
                 return StorageError(409, "conflict",
                                     "Your previous request to create the named bucket succeeded and you "
@@ -449,9 +449,9 @@ private:
                                 "The requested bucket name is not available. The bucket namespace is shared "
                                 "by all users of the system. Please select a different name and try again.");
         }
-        spec.timeCreated = FormatRfc3339(host::Now());
-        return Response::Json(world.Put(collections::kBuckets, spec.name,
-                                        BucketResource(spec, projectNumber, location, locationType)));
+        fields.timeCreated = FormatRfc3339(host::Now());
+        return Response::Json(world.Put(collections::kBuckets, fields.name,
+                                        BucketResource(fields, projectNumber, location, locationType)));
     }
 
     Response GetBucket(const Request& request) {

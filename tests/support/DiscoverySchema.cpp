@@ -146,9 +146,9 @@ void CollectMethods(const mObject& resources, std::vector<DiscoveryMethod>& meth
                 if (const mObject* response = ZkJson::FindObject(method, "response"))
                     entry.responseSchema = ZkJson::GetStringValue(*response, "$ref");
                 if (const mObject* parameters = ZkJson::FindObject(method, "parameters"))
-                    for (const auto& [parameter, spec] : *parameters)
-                        if (spec.type() == json_spirit::obj_type &&
-                            ZkJson::GetStringValue(spec.get_obj(), "location") == "query")
+                    for (const auto& [parameter, declaration] : *parameters)
+                        if (declaration.type() == json_spirit::obj_type &&
+                            ZkJson::GetStringValue(declaration.get_obj(), "location") == "query")
                             entry.queryParameters.push_back(parameter);
                 methods.push_back(entry);
             }
@@ -239,7 +239,7 @@ SchemaReport DiscoveryDocument::CheckBody(const std::string& bodyText, const std
 std::vector<std::string> DiscoveryDocument::StandardParameters() const {
     std::vector<std::string> names;
     if (const mObject* parameters = ZkJson::FindObject(m_document, "parameters"))
-        for (const auto& [name, spec] : *parameters) names.push_back(name);
+        for (const auto& [name, declaration] : *parameters) names.push_back(name);
     return names;
 }
 
