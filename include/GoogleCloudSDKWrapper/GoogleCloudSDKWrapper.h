@@ -227,6 +227,8 @@ private:
                          bool clearDeletionProtection, const std::map<std::string, std::string>& overrides,
                          bool dropNodeAffinities);
     bool ReadBackCreatedInstance(const std::string& projectId, SVMInfoLib& vm);
+    bool PrepareNewDisk(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                        const std::string& region, bool regional, SDiskInfoLib& disk);
 
     ZkGoogleCloudErrorState errorState;
     std::unique_ptr<CGoogleCloudConnection> connection;

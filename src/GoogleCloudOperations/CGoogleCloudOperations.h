@@ -121,8 +121,15 @@ private:
     // address conflict with the conflicting addresses left for Compute Engine to choose.
     bool CreateInstanceWithRetries(const std::string& projectId, const std::string& link, std::string body,
                                    SVMInfoLib* rewritable, const std::string& instanceName);
+    // The new disk of a disk-from-snapshot request; false (logged) when a name or the snapshot is missing.
+    bool NewDiskFromSnapshot(const char* tag, const std::string& snapshotUri, const std::string& diskName,
+                             const std::string& diskType, const SDiskInfoLib& diskTemplate,
+                             SDiskInfoLib& disk);
     bool DiskFromSnapshot(const std::string& projectId, const std::string& link, const SDiskInfoLib& disk,
                           const std::string& snapshotUri, bool wait);
+    bool InstanceAction(const char* tag, const std::string& projectId, const std::string& instanceName,
+                        const std::string& zone, const std::string& action, const char* failureFormat)
+        __attribute__((format(printf, 7, 0)));
 
     HbDebug logger;
     CGoogleCloudConnection* connection;

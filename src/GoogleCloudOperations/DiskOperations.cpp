@@ -204,30 +204,38 @@ bool CGoogleCloudOperations::DeleteDiskSnapshot(const std::string& projectId,
     return ParseOperationResp(response, 0, 0);
 }
 
-// The new disk takes from the template only its labels, licenses, interface (zonal) and key: no size,
-// so that it is as large as the snapshot.
-bool CGoogleCloudOperations::CreateZonalDiskFromSnapshot(const std::string& projectId,
-                                                         const std::string& snapshotUri,
-                                                         const std::string& diskName, const std::string& zone,
-                                                         const std::string& diskType, bool wait,
-                                                         const SDiskInfoLib& diskTemplate) {
+// The new disk takes from the template only its labels, licenses and key (and, zonal, its interface):
+// no size, so that it is as large as the snapshot.
+bool CGoogleCloudOperations::NewDiskFromSnapshot(const char* tag, const std::string& snapshotUri,
+                                                 const std::string& diskName, const std::string& diskType,
+                                                 const SDiskInfoLib& diskTemplate, SDiskInfoLib& disk) {
     if (diskName.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Disk name is not specified.");
+        logger.Debug(tag, "Disk name is not specified.");
         return false;
     }
     if (snapshotUri.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Snapshot uri is empty for disk [%s].", diskName.c_str());
+        logger.Debug(tag, "Snapshot uri is empty for disk [%s].", diskName.c_str());
         return false;
     }
-    SDiskInfoLib disk;
     disk.name = diskName;
     disk.sourceSnapshot = snapshotUri;
     disk.type = diskType;
     disk.labels = diskTemplate.labels;
     disk.licenses = diskTemplate.licenses;
-    if (!diskTemplate.interface.empty()) disk.interface = diskTemplate.interface;
     disk.isEncrypted = diskTemplate.isEncrypted;
     disk.encryptionKey = diskTemplate.encryptionKey;
+    return true;
+}
+
+bool CGoogleCloudOperations::CreateZonalDiskFromSnapshot(const std::string& projectId,
+                                                         const std::string& snapshotUri,
+                                                         const std::string& diskName, const std::string& zone,
+                                                         const std::string& diskType, bool wait,
+                                                         const SDiskInfoLib& diskTemplate) {
+    SDiskInfoLib disk;
+    if (!NewDiskFromSnapshot(__PRETTY_FUNCTION__, snapshotUri, diskName, diskType, diskTemplate, disk))
+        return false;
+    if (!diskTemplate.interface.empty()) disk.interface = diskTemplate.interface;
     return DiskFromSnapshot(projectId, Under("zones", zone) + "/disks", disk, snapshotUri, wait);
 }
 
@@ -235,23 +243,10 @@ bool CGoogleCloudOperations::CreateRegionalDiskFromSnapshot(
     const std::string& projectId, const std::string& snapshotUri, const std::string& diskName,
     const std::string& region, const std::string& diskType, const std::vector<std::string>& replicaZones,
     bool wait, const SDiskInfoLib& diskTemplate) {
-    if (diskName.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Disk name is not specified.");
-        return false;
-    }
-    if (snapshotUri.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Snapshot uri is empty for disk [%s].", diskName.c_str());
-        return false;
-    }
     SDiskInfoLib disk;
-    disk.name = diskName;
-    disk.sourceSnapshot = snapshotUri;
-    disk.type = diskType;
-    disk.labels = diskTemplate.labels;
-    disk.licenses = diskTemplate.licenses;
+    if (!NewDiskFromSnapshot(__PRETTY_FUNCTION__, snapshotUri, diskName, diskType, diskTemplate, disk))
+        return false;
     disk.replicaZones = replicaZones;
-    disk.isEncrypted = diskTemplate.isEncrypted;
-    disk.encryptionKey = diskTemplate.encryptionKey;
     return DiskFromSnapshot(projectId, Under("regions", region) + "/disks", disk, snapshotUri, wait);
 }
 

@@ -81,61 +81,45 @@ bool CGoogleCloudOperations::CreateInstanceWithRetries(const std::string& projec
     }
 }
 
-bool CGoogleCloudOperations::DeleteInstance(const std::string& projectId, const std::string& instanceName,
-                                            const std::string& zone) {
+// Delete, stop and start: nothing is sent without a name and a zone.
+bool CGoogleCloudOperations::InstanceAction(const char* tag, const std::string& projectId,
+                                            const std::string& instanceName, const std::string& zone,
+                                            const std::string& action, const char* failureFormat) {
     if (instanceName.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance name is empty.");
+        logger.Debug(tag, "Instance name is empty.");
         return false;
     }
     if (zone.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance zone is empty.");
+        logger.Debug(tag, "Instance zone is empty.");
         return false;
     }
+    const std::string link = InstancesIn(zone) + "/" + url::Segment(instanceName);
     std::string response;
-    if (!DeleteObjectFromLinkAndGetResult(projectId, InstancesIn(zone) + "/" + url::Segment(instanceName),
-                                          response)) {
-        logger.Debug(__PRETTY_FUNCTION__, "Failed to delete instance [%s].", instanceName.c_str());
+    bool sent = action.empty() ? DeleteObjectFromLinkAndGetResult(projectId, link, response)
+                               : PostObjectToLinkAndGetResult(projectId, link + "/" + action, "", response);
+    if (!sent) {
+        logger.Debug(tag, failureFormat, instanceName.c_str());
         return false;
     }
     return ParseOperationResp(response, 0, 0);
+}
+
+bool CGoogleCloudOperations::DeleteInstance(const std::string& projectId, const std::string& instanceName,
+                                            const std::string& zone) {
+    return InstanceAction(__PRETTY_FUNCTION__, projectId, instanceName, zone, "",
+                          "Failed to delete instance [%s].");
 }
 
 bool CGoogleCloudOperations::PowerOffInstance(const std::string& projectId, const std::string& instanceName,
                                               const std::string& zone) {
-    if (instanceName.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance name is empty.");
-        return false;
-    }
-    if (zone.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance zone is empty.");
-        return false;
-    }
-    std::string response;
-    if (!PostObjectToLinkAndGetResult(
-            projectId, InstancesIn(zone) + "/" + url::Segment(instanceName) + "/stop", "", response)) {
-        logger.Debug(__PRETTY_FUNCTION__, "Failed to power off instance [%s].", instanceName.c_str());
-        return false;
-    }
-    return ParseOperationResp(response, 0, 0);
+    return InstanceAction(__PRETTY_FUNCTION__, projectId, instanceName, zone, "stop",
+                          "Failed to power off instance [%s].");
 }
 
 bool CGoogleCloudOperations::PowerOnInstance(const std::string& projectId, const std::string& instanceName,
                                              const std::string& zone) {
-    if (instanceName.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance name is empty.");
-        return false;
-    }
-    if (zone.empty()) {
-        logger.Debug(__PRETTY_FUNCTION__, "Instance zone is empty.");
-        return false;
-    }
-    std::string response;
-    if (!PostObjectToLinkAndGetResult(
-            projectId, InstancesIn(zone) + "/" + url::Segment(instanceName) + "/start", "", response)) {
-        logger.Debug(__PRETTY_FUNCTION__, "Failed to power on instance [%s].", instanceName.c_str());
-        return false;
-    }
-    return ParseOperationResp(response, 0, 0);
+    return InstanceAction(__PRETTY_FUNCTION__, projectId, instanceName, zone, "start",
+                          "Failed to power on instance [%s].");
 }
 
 }  // namespace GoogleCloudSDKWrapper

@@ -17,41 +17,36 @@ bool CGoogleCloudSDKWrapper::CreateDisk(const std::string& projectId, const std:
 
 bool CGoogleCloudSDKWrapper::CreateZonalDisk(const std::string& projectId, const std::string& diskName,
                                              const std::string& zone, SDiskInfoLib& disk) {
-    disk.name = diskName;
-    if (!disk.type.empty()) {
-        std::string typeUrl;
-        if (!GetZonalDiskTypeUri(projectId, disk.type, zone, typeUrl)) return false;
-        disk.type = typeUrl;
-    }
-    if (!disk.rawJson.empty()) {
-        SDiskInfoLib saved;
-        if (!ParseDiskInfo(disk.rawJson, saved)) return false;
-        disk.guestOsFeatures = saved.guestOsFeatures;
-        disk.licenses = saved.licenses;
-        disk.labels = saved.labels;
-    }
+    if (!PrepareNewDisk(projectId, diskName, zone, "", false, disk)) return false;
     if (!operations->CreateZonalDisk(projectId, zone, disk)) return false;
     return queries->GetZonalDiskInfo(projectId, diskName, zone, disk, 0);
 }
 
 bool CGoogleCloudSDKWrapper::CreateRegionalDisk(const std::string& projectId, const std::string& diskName,
                                                 const std::string& region, SDiskInfoLib& disk) {
+    if (!PrepareNewDisk(projectId, diskName, "", region, true, disk)) return false;
+    if (!operations->CreateRegionalDisk(projectId, region, disk)) return false;
+    return queries->GetRegionalDiskInfo(projectId, diskName, region, disk, 0);
+}
+
+// The name, the disk type as a URL, and what the saved disk (the record's raw JSON) carries over.
+bool CGoogleCloudSDKWrapper::PrepareNewDisk(const std::string& projectId, const std::string& diskName,
+                                            const std::string& zone, const std::string& region, bool regional,
+                                            SDiskInfoLib& disk) {
     disk.name = diskName;
     if (!disk.type.empty()) {
         std::string typeUrl;
-        if (!GetRegionalDiskTypeUri(projectId, disk.type, region, typeUrl)) return false;
+        if (!GetDiskTypeUri(projectId, disk.type, zone, region, regional, typeUrl)) return false;
         disk.type = typeUrl;
     }
-    if (!disk.rawJson.empty()) {
-        SDiskInfoLib saved;
-        if (!ParseDiskInfo(disk.rawJson, saved)) return false;
-        disk.guestOsFeatures = saved.guestOsFeatures;
-        disk.licenses = saved.licenses;
-        disk.labels = saved.labels;
-        disk.replicaZones = saved.replicaZones;
-    }
-    if (!operations->CreateRegionalDisk(projectId, region, disk)) return false;
-    return queries->GetRegionalDiskInfo(projectId, diskName, region, disk, 0);
+    if (disk.rawJson.empty()) return true;
+    SDiskInfoLib saved;
+    if (!ParseDiskInfo(disk.rawJson, saved)) return false;
+    disk.guestOsFeatures = saved.guestOsFeatures;
+    disk.licenses = saved.licenses;
+    disk.labels = saved.labels;
+    if (regional) disk.replicaZones = saved.replicaZones;
+    return true;
 }
 
 bool CGoogleCloudSDKWrapper::CloneDisk(const std::string& projectId, const std::string& zone,
