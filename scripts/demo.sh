@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The main job. Builds the library and installs it, with its headers and host services, into a
-# local prefix (./_install, or $PREFIX), then says where everything is.
+# The main job. Builds gcsdk (the library's command-line tool, with the library and the gcemu emulator)
+# and runs 'gcsdk demo': a whole backup and restore of a VM through the library, against gcemu started
+# in the same process. No network and no credentials needed. Arguments go to the demo (--json).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-prefix=${PREFIX:-$PWD/_install}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "${JOBS:-2}" --target GoogleCloudSDKWrapper GoogleCloudHostServices
-cmake --install "$build" --prefix "$prefix" >/dev/null
-echo "Installed into $prefix:"
-find "$prefix" -name 'lib*.so*' -printf '  %p\n' | sort
-echo "  $prefix/include/GoogleCloudSDKWrapper/GoogleCloudSDKWrapper.h"
-echo "Compile an agent with: -I$prefix/include -I$prefix/include/GoogleCloudSDKWrapper -L$prefix/lib -lGoogleCloudSDKWrapper -lGoogleCloudHostServices"
+cmake --build "$build" -j "${JOBS:-2}" --target gcsdk
+exec "$build/tools/gcsdk/gcsdk" demo "$@"

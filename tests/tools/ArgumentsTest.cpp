@@ -1,5 +1,5 @@
 // The command-line machinery of gcsdk: argument parsing, the command registry's reading of a command
-// line, tables, credentials and the verbose log's tags.
+// line, tables, credentials, the verbose log's tags, progress lines and resource names.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -9,6 +9,8 @@
 #include "cli/Credentials.h"
 #include "cli/LogSink.h"
 #include "cli/Output.h"
+#include "cli/Progress.h"
+#include "cli/ResourceNames.h"
 #include "cli/Table.h"
 #include "tests/support/TempDir.h"
 
@@ -69,6 +71,15 @@ TEST(ArgumentsTest, ParsesFlagsValuesAndPositionalArguments) {
     EXPECT_EQ(parsed.Value("zone", "fallback"), "fallback");
 }
 
+TEST(ArgumentsTest, KeepsEveryValueOfARepeatedOption) {
+    ParsedArguments parsed;
+    ASSERT_TRUE(ParseArguments({"--zone", "a", "--json", "--zone=b", "--zone", "a"}, 0, kOptions, parsed).ok);
+    EXPECT_EQ(parsed.Values("zone"), (std::vector<std::string>{"a", "b", "a"}));
+    EXPECT_EQ(parsed.Value("zone"), "a");
+    EXPECT_EQ(parsed.Values("json"), std::vector<std::string>{""});
+    EXPECT_TRUE(parsed.Values("help").empty());
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     RegistryTest()
@@ -85,6 +96,13 @@ protected:
         copy.summary = "Copy";
         copy.maxPositional = 1;
         registry.Add(copy);
+        for (const char* name : {"disk attach", "disk delete"}) {
+            gcsdk::Command sub;
+            sub.name = name;
+            sub.summary = std::string("Disk ") + (name + 5);
+            sub.options = {{"name", "D", "disk"}};
+            registry.Add(sub);
+        }
     }
     gcsdk::Registry registry;
 };
@@ -117,6 +135,19 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
         {{"vms", "--bogus"}, Action::kUsageError, "vms", "unknown option --bogus"},
         {{"vms", "extra"}, Action::kUsageError, "vms", "unexpected argument 'extra'"},
         {{"copy", "a", "b"}, Action::kUsageError, "copy", "unexpected argument 'b'"},
+        // Groups: the second word picks the subcommand.
+        {{"disk", "attach", "--name", "d"}, Action::kRun, "disk attach", ""},
+        {{"--json", "disk", "delete"}, Action::kRun, "disk delete", ""},
+        {{"disk", "attach", "--help"}, Action::kHelp, "disk attach", ""},
+        {{"help", "disk", "attach"}, Action::kHelp, "disk attach", ""},
+        {{"disk"}, Action::kUsageError, "", "'disk' takes a subcommand: attach, delete"},
+        {{"disk", "--name", "d"}, Action::kUsageError, "", "'disk' takes a subcommand: attach, delete"},
+        {{"disk", "nope"},
+         Action::kUsageError,
+         "",
+         "unknown command 'disk nope'; 'disk' takes a subcommand: attach, delete"},
+        {{"help", "disk", "nope"}, Action::kUsageError, "", "unknown command 'disk nope'"},
+        {{"disk", "attach", "delete"}, Action::kUsageError, "disk attach", "unexpected argument 'delete'"},
     };
     for (const Case& c : cases) {
         CommandLine line = registry.Parse(c.args);
@@ -124,6 +155,11 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
         EXPECT_EQ(line.action, c.action) << shown;
         EXPECT_EQ(line.command ? line.command->name : "", c.command) << shown;
         EXPECT_EQ(line.error, c.error) << shown;
+    }
+    for (const auto& args : {std::vector<std::string>{"disk"}, {"help", "disk"}, {"disk", "-h"}}) {
+        CommandLine group = registry.Parse(args);
+        EXPECT_EQ(group.group, "disk") << ::testing::PrintToString(args);
+        EXPECT_EQ(group.command, nullptr);
     }
     CommandLine line = registry.Parse({"--json", "vms", "--zone", "z", "--key-file=k"});
     EXPECT_TRUE(line.args.Has("json"));
@@ -133,8 +169,8 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
 
 TEST_F(RegistryTest, HelpAndUsageNameEveryCommandAndOption) {
     const std::string help = registry.HelpText();
-    for (const char* text : {"usage: tool [global options] <command> [options]", "  vms   List VMs",
-                             "  copy  Copy", "--key-file FILE", "-h, --help"})
+    for (const char* text : {"usage: tool [global options] <command> [options]", "  vms          List VMs",
+                             "  copy         Copy", "--key-file FILE", "-h, --help"})
         EXPECT_NE(help.find(text), std::string::npos) << text << "\n" << help;
     const std::string vmsHelp = registry.HelpText(*registry.Find("vms"));
     EXPECT_EQ(vmsHelp.rfind("usage: tool vms [--zone Z]\n", 0), 0u) << vmsHelp;
@@ -145,6 +181,29 @@ TEST_F(RegistryTest, HelpAndUsageNameEveryCommandAndOption) {
     gcsdk::Invocation invocation{registry, *registry.Find("vms"), none, out, err};
     EXPECT_EQ(invocation.UsageError("bad"), gcsdk::kExitUsage);
     EXPECT_EQ(err.str(), "tool: bad\nusage: tool vms [--zone Z]\nRun 'tool help vms' for details.\n");
+}
+
+TEST_F(RegistryTest, GroupsHaveTheirOwnHelpAndUsage) {
+    EXPECT_EQ(registry.GroupHelpText("disk"),
+              "usage: tool disk <subcommand> [options]\n\nSubcommands:\n"
+              "  disk attach  Disk attach\n  disk delete  Disk delete\n\n"
+              "Run 'tool help disk <subcommand>' for the options of one.\n");
+    EXPECT_EQ(registry.UsageText(nullptr, "disk"),
+              "usage: tool disk <subcommand> [options]\nRun 'tool help disk' for the subcommands.\n");
+    EXPECT_NE(registry.HelpText().find("\n  disk attach  Disk attach\n"), std::string::npos)
+        << registry.HelpText();
+    EXPECT_TRUE(registry.IsGroup("disk"));
+    EXPECT_FALSE(registry.IsGroup("vms"));
+    EXPECT_FALSE(registry.IsGroup("dis"));
+
+    // A word is a command or a group, not both.
+    gcsdk::Command clash;
+    clash.name = "disk";
+    EXPECT_THROW(registry.Add(clash), std::logic_error);
+    clash.name = "vms list";
+    EXPECT_THROW(registry.Add(clash), std::logic_error);
+    clash.name = "a b c";
+    EXPECT_THROW(registry.Add(clash), std::logic_error);
 }
 
 TEST(TableTest, AlignsColumnsWithoutTrailingBlanks) {
@@ -278,6 +337,173 @@ TEST(CredentialsTest, PicksTheKeyFromOptionsOrEnvironment) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Resolved(c.args, c.env), c.expected) << ::testing::PrintToString(c.args);
+}
+
+TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
+    using Kind = gcsdk::PollEvent::Kind;
+    const std::string wait =
+        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::WaitForObjectToReachEndState(const string&, "
+        "GoogleCloudSDKWrapper::SOperationInfoLib&, const string&, uint32_t, uint32_t)";
+    const std::string create =
+        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::CreateInstanceWithRetries(const string&, ...)";
+    struct Case {
+        std::string tag;
+        std::string message;
+        Kind kind;
+        std::string text;
+    };
+    const Case cases[] = {
+        {wait, "Current  status : [RUNNING], waiting for status : [DONE]", Kind::kStatus, "RUNNING"},
+        {wait, "Current status : [PENDING], waiting for status : [DONE]", Kind::kStatus, "PENDING"},
+        {wait, "Error : [ZONE_RESOURCE_POOL_EXHAUSTED][The zone 'z' does not have enough resources.].",
+         Kind::kError, "ZONE_RESOURCE_POOL_EXHAUSTED"},
+        {wait, "Operation failed with HTTP error [503][SERVICE UNAVAILABLE].", Kind::kNone, ""},
+        {wait, "Current  status : [], waiting for status : [DONE]", Kind::kNone, ""},
+        {wait, "Current  status : [RUNNING", Kind::kNone, ""},
+        {create, "Retrying operation", Kind::kRetry, ""},
+        {create, "Instance creation failed with IP conflict error. Retrying with automatic IP address",
+         Kind::kRetry, ""},
+        {create, "Failed to create instance [vm].", Kind::kNone, ""},
+        {"void Other::F()", "Current  status : [RUNNING], waiting for status : [DONE]", Kind::kNone, ""},
+    };
+    for (const Case& c : cases) {
+        const gcsdk::PollEvent event = gcsdk::ReadPollLine({host::kLogDebug2, c.tag, c.message});
+        EXPECT_EQ(event.kind, c.kind) << c.message;
+        if (c.kind == Kind::kStatus || c.kind == Kind::kError) {
+            EXPECT_EQ(event.text, c.text) << c.message;
+        }
+    }
+}
+
+class ProgressTest : public ::testing::Test {
+protected:
+    gcsdk::Progress::Clock Clock() {
+        return [this] { return now; };
+    }
+    static gcsdk::PollEvent Status(const std::string& status) {
+        return {gcsdk::PollEvent::Kind::kStatus, status};
+    }
+    double now = 1000;
+    std::ostringstream out;
+};
+
+TEST_F(ProgressTest, PlainLinesWhenTheStatusChangesOrTimePasses) {
+    gcsdk::Progress progress(out, gcsdk::Progress::Mode::kLines, "snapshot web-1", Clock());
+    EXPECT_EQ(out.str(), "") << "nothing before the first poll";
+    now += 5.9;
+    progress.OnEvent(Status("RUNNING"));
+    now += 10;
+    progress.OnEvent(Status("RUNNING"));  // the same status again: no new line yet
+    now += gcsdk::Progress::kRepeatSecs;
+    progress.OnEvent(Status("RUNNING"));
+    progress.OnEvent({gcsdk::PollEvent::Kind::kError, "ZONE_RESOURCE_POOL_EXHAUSTED"});
+    progress.OnEvent({gcsdk::PollEvent::Kind::kRetry, ""});
+    progress.OnEvent({gcsdk::PollEvent::Kind::kRetry, ""});  // no error seen before this one
+    progress.Finish(true);
+    progress.OnEvent(Status("LATE"));
+    progress.Finish(false);  // once only
+    EXPECT_EQ(out.str(),
+              "  snapshot web-1 ... RUNNING (5 s)\n"
+              "  snapshot web-1 ... RUNNING (45 s)\n"
+              "  snapshot web-1 ... RETRYING after ZONE_RESOURCE_POOL_EXHAUSTED (45 s)\n"
+              "  snapshot web-1 ... RETRYING after an error (45 s)\n"
+              "  snapshot web-1 ... DONE (45 s)\n");
+    EXPECT_EQ(progress.Retries(), (std::vector<std::string>{"ZONE_RESOURCE_POOL_EXHAUSTED", "an error"}));
+}
+
+TEST_F(ProgressTest, RedrawsOneLineOnATerminal) {
+    {
+        gcsdk::Progress progress(out, gcsdk::Progress::Mode::kTerminal, "disk d\x1b[2J", Clock());
+        now += 2;
+        progress.OnEvent(Status("RUNNING"));
+        progress.OnEvent(Status("RUNNING"));  // redrawn: the time moves on a terminal
+        now += 1;
+        progress.Finish(false);
+    }
+    EXPECT_EQ(out.str(),
+              "\r  disk d?[2J ... started (0 s)"
+              "\r  disk d?[2J ... RUNNING (2 s)"
+              "\r  disk d?[2J ... RUNNING (2 s)"
+              "\r  disk d?[2J ... FAILED (3 s) \n");  // a blank over the longer line before
+    out.str("");
+    { gcsdk::Progress abandoned(out, gcsdk::Progress::Mode::kTerminal, "x", Clock()); }
+    EXPECT_EQ(out.str(), "\r  x ... started (0 s)\n") << "a line left open is ended";
+}
+
+TEST_F(ProgressTest, FollowsTheLogWhileItLivesAndQuietPrintsNothing) {
+    testsupport::ScopedSettings defaults("");
+    const char* tag = "bool ns::CGoogleCloudOperations::WaitForObjectToReachEndState(const string&)";
+    {
+        gcsdk::Progress progress(out, gcsdk::Progress::Mode::kLines, "op", Clock());
+        host::LogText(host::kLogDebug2, tag, "Current  status : [RUNNING], waiting for status : [DONE]");
+        host::LogText(host::kLogDebug2, "void Other::F()",
+                      "Current  status : [OTHER], waiting for status : [DONE]");
+        progress.Finish(true);
+        host::LogText(host::kLogDebug2, tag, "Current  status : [AFTER], waiting for status : [DONE]");
+    }
+    host::LogText(host::kLogDebug2, tag, "Current  status : [GONE], waiting for status : [DONE]");
+    EXPECT_EQ(out.str(), "  op ... RUNNING (0 s)\n  op ... DONE (0 s)\n");
+
+    out.str("");
+    gcsdk::Progress quiet(out, gcsdk::Progress::Mode::kQuiet, "op", Clock());
+    host::LogText(host::kLogError, tag,
+                  "Error : [IP_IN_USE_BY_ANOTHER_RESOURCE][IP address '10.0.0.2' is in use.]");
+    host::LogText(host::kLogDebug, "bool ns::CGoogleCloudOperations::CreateInstanceWithRetries(int)",
+                  "Instance creation failed with IP conflict error. Retrying with automatic IP address");
+    quiet.Finish(true);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(quiet.Retries(), std::vector<std::string>{"IP_IN_USE_BY_ANOTHER_RESOURCE"});
+}
+
+TEST(ResourceNamesTest, TellsComputeEngineNames) {
+    const std::pair<std::string, bool> cases[] = {
+        {"a", true},
+        {"web-1", true},
+        {"a" + std::string(62, 'b'), true},
+        {"a" + std::string(63, 'b'), false},
+        {"", false},
+        {"1abc", false},
+        {"-abc", false},
+        {"abc-", false},
+        {"Abc", false},
+        {"a_b", false},
+        {"a.b", false},
+        {"a b", false},
+    };
+    for (const auto& [name, valid] : cases) EXPECT_EQ(gcsdk::IsResourceName(name), valid) << name;
+}
+
+TEST(ResourceNamesTest, NamesSnapshotsAfterTheDiskAndTime) {
+    const std::time_t when = 1712037600;  // 2024-04-02 06:00:00 UTC
+    const std::pair<std::pair<std::string, std::string>, std::string> cases[] = {
+        {{"", "web-1"}, "web-1-20240402-060000"},
+        {{"bk-", "web-1"}, "bk-web-1-20240402-060000"},
+        {{"", "Data_Disk.1"}, "data-disk-1-20240402-060000"},
+        {{"", "1disk"}, "s1disk-20240402-060000"},
+        {{"", "disk-"}, "disk-20240402-060000"},
+    };
+    for (const auto& [input, expected] : cases) {
+        const std::string name = gcsdk::SnapshotName(input.first, input.second, when);
+        EXPECT_EQ(name, expected);
+        EXPECT_TRUE(gcsdk::IsResourceName(name)) << name;
+    }
+
+    // Long names are cut to 63 characters, and two that differ only past the cut still differ.
+    const std::string longA = std::string(60, 'a') + "-one", longB = std::string(60, 'a') + "-two";
+    const std::string a = gcsdk::SnapshotName("prefix-", longA, when),
+                      b = gcsdk::SnapshotName("prefix-", longB, when);
+    EXPECT_EQ(a.size(), 63u) << a;
+    EXPECT_TRUE(gcsdk::IsResourceName(a)) << a;
+    EXPECT_TRUE(gcsdk::IsResourceName(b)) << b;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind("prefix-aaaa", 0), 0u) << a;
+    EXPECT_EQ(a.substr(a.size() - 16), "-20240402-060000") << a;
+}
+
+TEST(ResourceNamesTest, SplitsLists) {
+    EXPECT_EQ(gcsdk::SplitList("a,b,,c,"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(gcsdk::SplitList("").empty());
+    EXPECT_EQ(gcsdk::SplitList("one"), std::vector<std::string>{"one"});
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // The gcsdk binary against gcemu: run as a child process with the emulator's settings and key files,
 // judged by its exit status and what it prints.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,123 +17,23 @@
 #include "host/ZkJson.h"
 #include "tests/support/EmulatorFixture.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
+#include "tests/tools/GcsdkChild.h"
 
 namespace {
 
 using gcemu::World;
+using gcsdktest::Child;
+using gcsdktest::Contains;
+using gcsdktest::Result;
+using gcsdktest::Shown;
 using testsupport::ReadFile;
 using testsupport::TempDir;
-
-struct Result {
-    int status = -1;  // exit status; -1 when the child did not exit normally
-    std::string out;
-    std::string err;
-};
 
 // A command line and what its stderr must hold.
 struct Case {
     std::vector<std::string> args;
     std::string err;
 };
-
-// A started gcsdk child whose output goes to files, so that neither pipe can fill up and block it.
-class Child {
-public:
-    Child(const TempDir& dir, const std::vector<std::string>& args,
-          const std::map<std::string, std::string>& env)
-        : m_outPath(dir.File("out." + std::to_string(++s_count))),
-          m_errPath(dir.File("err." + std::to_string(s_count))) {
-        // The caller's environment without the variables gcsdk reads, then the ones asked for.
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry; ++entry) {
-            std::string text = *entry;
-            if (text.rfind("GCSDK_SETTINGS=", 0) != 0 && text.rfind("GCSDK_KEY_FILE=", 0) != 0)
-                environment.push_back(text);
-        }
-        for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
-        std::vector<char*> envp;
-        for (std::string& text : environment) envp.push_back(text.data());
-        envp.push_back(nullptr);
-
-        std::vector<std::string> argvText = {GCSDK_TOOL_PATH};
-        argvText.insert(argvText.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& text : argvText) argv.push_back(text.data());
-        argv.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int error = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0) m_pid = -1;
-        EXPECT_NE(m_pid, -1) << "cannot start " << GCSDK_TOOL_PATH;
-    }
-    ~Child() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    std::string Out() const { return ReadFile(m_outPath); }
-    std::string Err() const { return ReadFile(m_errPath); }
-    void Signal(int signal) const { kill(m_pid, signal); }
-
-    // Until stdout holds the text; false when the child ends or the deadline passes first.
-    bool WaitForOutput(const std::string& text) {
-        PollUntil([&] { return Ended() || Out().find(text) != std::string::npos; }, std::chrono::seconds(60));
-        return Out().find(text) != std::string::npos;
-    }
-
-    // Waits for the end, killing the child after the deadline.
-    Result Finish(std::chrono::seconds deadline = std::chrono::seconds(120)) {
-        if (!PollUntil([&] { return Ended(); }, deadline)) {
-            ADD_FAILURE() << "gcsdk did not finish; killed";
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-        Result result;
-        result.status = m_waitStatus != -1 && WIFEXITED(m_waitStatus) ? WEXITSTATUS(m_waitStatus) : -1;
-        result.out = Out();
-        result.err = Err();
-        return result;
-    }
-
-private:
-    static int s_count;
-    std::string m_outPath, m_errPath;
-    pid_t m_pid = -1;
-    int m_waitStatus = -1;
-
-    bool Ended() {
-        if (m_pid > 0 && waitpid(m_pid, &m_waitStatus, WNOHANG) == m_pid) m_pid = -1;
-        return m_pid <= 0;
-    }
-    static bool PollUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
-    }
-};
-
-int Child::s_count = 0;
-
-std::string Shown(const std::vector<std::string>& args, const Result& result) {
-    return "gcsdk " + ::testing::PrintToString(args) + " exited " + std::to_string(result.status) +
-           "\n--- stdout\n" + result.out + "--- stderr\n" + result.err;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // The objects of a JSON array; empty (with a failure) when the text is not one.
 std::vector<json_spirit::mObject> JsonObjects(const std::string& text) {
@@ -270,6 +166,9 @@ TEST_F(GcsdkTest, HelpWorksEverywhere) {
         {{"find", "-h"}, "usage: gcsdk find --guid ID [--name NAME] | --name NAME --project P [--zone Z]"},
         {{"zones", "--bogus", "--help"}, "usage: gcsdk zones [--project P]"},
         {{"emulator", "--help"}, "usage: gcsdk emulator [--port N]"},
+        {{"help", "disk"}, "usage: gcsdk disk <subcommand> [options]"},
+        {{"disk", "attach", "-h"}, "usage: gcsdk disk attach --project P --name D --vm V --zone Z"},
+        {{"restore", "--help"}, "usage: gcsdk restore --project P --config FILE --name NEW --zone Z"},
     };
     for (const Case& c : cases) {
         Result result = RunBare(c.args);
@@ -278,7 +177,9 @@ TEST_F(GcsdkTest, HelpWorksEverywhere) {
         EXPECT_EQ(result.err, "") << Shown(c.args, result);
     }
     const std::string help = RunBare({"--help"}).out;
-    for (const char* command : {"projects", "zones", "regions", "vms", "find", "emulator"})
+    for (const char* command :
+         {"projects", "zones", "regions", "vms", "find", "snapshot", "snapshots list", "disk from-snapshot",
+          "vm stop", "buckets list", "objects list", "object get", "restore", "deploy", "demo", "emulator"})
         EXPECT_TRUE(Contains(help, "\n  " + std::string(command) + " ")) << command << "\n" << help;
 }
 

@@ -46,7 +46,7 @@ bool Session::Listed(bool succeeded, bool empty) const {
 
 bool Session::Follow(const std::string& label, const std::function<bool()>& call,
                      std::vector<std::string>* retries) const {
-    const Progress::Mode mode = m_invocation.Json()            ? Progress::Mode::kQuiet
+    const Progress::Mode mode = m_invocation.Json()          ? Progress::Mode::kQuiet
                                 : m_invocation.outIsTerminal ? Progress::Mode::kTerminal
                                                              : Progress::Mode::kLines;
     Progress progress(m_invocation.out, mode, label);

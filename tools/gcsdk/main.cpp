@@ -64,7 +64,7 @@ int Run(const std::vector<std::string>& args) {
     const CommandLine line = registry.Parse(args);
     switch (line.action) {
         case CommandLine::Action::kHelp:
-            std::cout << (line.command           ? registry.HelpText(*line.command)
+            std::cout << (line.command          ? registry.HelpText(*line.command)
                           : !line.group.empty() ? registry.GroupHelpText(line.group)
                                                 : registry.HelpText());
             return kExitOk;
@@ -94,8 +94,8 @@ int Run(const std::vector<std::string>& args) {
     std::unique_ptr<ScopedLogSink> verbose;
     if (line.args.Has("verbose")) verbose = VerboseLog(std::cerr);
 
-    const Invocation invocation{registry, *line.command, line.args, std::cout, std::cerr,
-                                isatty(STDOUT_FILENO) == 1};
+    const Invocation invocation{registry,  *line.command, line.args,
+                                std::cout, std::cerr,     isatty(STDOUT_FILENO) == 1};
     return line.command->run(invocation);
 }
 

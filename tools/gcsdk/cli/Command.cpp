@@ -21,9 +21,9 @@ void Registry::Add(Command command) {
         throw std::logic_error("command name taken or reserved: " + command.name);
     // A word is a command or a group, never both; names have at most two words.
     const size_t space = command.name.find(' ');
-    if (space == std::string::npos ? IsGroup(command.name)
-                                   : (Find(command.name.substr(0, space)) ||
-                                      command.name.find(' ', space + 1) != std::string::npos))
+    if (space == std::string::npos
+            ? IsGroup(command.name)
+            : (Find(command.name.substr(0, space)) || command.name.find(' ', space + 1) != std::string::npos))
         throw std::logic_error("command name clashes with a group: " + command.name);
     for (const Option& option : command.options)
         for (const Option& global : m_globals)
@@ -46,7 +46,8 @@ std::vector<std::string> Registry::Subcommands(const std::string& group) const {
     std::vector<std::string> words;
     const std::string prefix = group + " ";
     for (const Command& command : m_commands)
-        if (command.name.compare(0, prefix.size(), prefix) == 0) words.push_back(command.name.substr(prefix.size()));
+        if (command.name.compare(0, prefix.size(), prefix) == 0)
+            words.push_back(command.name.substr(prefix.size()));
     return words;
 }
 

@@ -35,7 +35,7 @@ struct Invocation {
 };
 
 struct Command {
-    std::string name;  // "vms", or group and subcommand: "disk attach"
+    std::string name;         // "vms", or group and subcommand: "disk attach"
     std::string summary;      // one line, for the list of commands
     std::string usage;        // what follows "gcsdk <name> " in the usage line
     std::string description;  // optional paragraph(s) for "gcsdk help <name>"

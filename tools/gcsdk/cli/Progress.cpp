@@ -93,8 +93,8 @@ void Progress::Show(const std::string& status, bool last) {
     const double now = m_clock();
     if (m_mode == Mode::kLines && !last && status == m_shown && now - m_lastLine < kRepeatSecs) return;
     const long seconds = static_cast<long>(now - m_start);
-    const std::string text =
-        "  " + TerminalSafe(m_label) + " ... " + TerminalSafe(status) + " (" + std::to_string(seconds) + " s)";
+    const std::string text = "  " + TerminalSafe(m_label) + " ... " + TerminalSafe(status) + " (" +
+                             std::to_string(seconds) + " s)";
     if (m_mode == Mode::kTerminal) {
         // Blanks over what is left of a longer line drawn before.
         const size_t width = DisplayWidth(text);

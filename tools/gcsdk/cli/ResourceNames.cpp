@@ -11,8 +11,12 @@ namespace {
 
 constexpr size_t kMaxName = 63;
 
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // FNV-1a, for a short stable tag of a long name.
 unsigned Hash(const std::string& text) {
@@ -40,7 +44,7 @@ std::string SnapshotName(const std::string& prefix, const std::string& diskName,
 
     std::tm utc{};
     gmtime_r(&when, &utc);
-    char stamp[32];
+    char stamp[96];  // room for any int the compiler cannot rule out
     std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
     const size_t room = kMaxName - std::string(stamp).size();
@@ -60,7 +64,8 @@ std::vector<std::string> SplitList(const std::string& text, char separator) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find(separator, start);
-        const std::string item = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string item =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!item.empty()) items.push_back(item);
         if (end == std::string::npos) return items;
         start = end + 1;

@@ -231,6 +231,11 @@ void PrintDisk(const Invocation& invocation, const SDiskInfoLib& disk) {
                 DiskObject(disk));
 }
 
+int Complain(const Invocation& invocation, const std::string& text) {
+    invocation.err << invocation.registry.Program() << ": " << TerminalSafe(text) << '\n';
+    return kExitFailure;
+}
+
 void Say(const Invocation& invocation, const std::string& text) {
     if (invocation.Json()) return;
     invocation.out << TerminalSafe(text) << '\n';

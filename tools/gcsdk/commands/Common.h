@@ -49,6 +49,9 @@ void PrintRecord(const Invocation& invocation, const std::vector<std::pair<std::
 void PrintVm(const Invocation& invocation, const GoogleCloudSDKWrapper::SVMInfoLib& vm);
 void PrintDisk(const Invocation& invocation, const GoogleCloudSDKWrapper::SDiskInfoLib& disk);
 
+// "gcsdk: <text>" on err; returns kExitFailure. For failures of our own (a file), not the library's.
+int Complain(const Invocation& invocation, const std::string& text);
+
 // A message for people on out; nothing with --json (which prints its object instead).
 void Say(const Invocation& invocation, const std::string& text);
 

@@ -1,9 +1,12 @@
 // disk from-snapshot, attach, detach, move, delete and show.
+#include <ostream>
+
 #include "Session.h"
 #include "cli/Output.h"
 #include "cli/ResourceNames.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
+#include "host/ZkJson.h"
 
 namespace gcsdk {
 
@@ -24,16 +27,20 @@ int RunFromSnapshot(const Invocation& invocation) {
     if (args.Has("replica-zones") && replicaZones.size() != 2)
         return invocation.UsageError("--replica-zones takes two zones of the region, as Z1,Z2");
     if (location.regional && replicaZones.empty() && !args.Has("saved-disk"))
-        return invocation.UsageError("--region needs --replica-zones Z1,Z2 (or a --saved-disk that names them)");
+        return invocation.UsageError(
+            "--region needs --replica-zones Z1,Z2 (or a --saved-disk that names them)");
 
     SDiskInfoLib disk;
     disk.replicaZones = replicaZones;
+    std::string type = args.Value("type");
     if (args.Has("saved-disk")) {
         std::string error;
-        if (!ReadTextFile(args.Value("saved-disk"), disk.rawJson, error)) {
-            invocation.err << invocation.registry.Program() << ": " << error << '\n';
-            return kExitFailure;
-        }
+        if (!ReadTextFile(args.Value("saved-disk"), disk.rawJson, error)) return Complain(invocation, error);
+        json_spirit::mObject saved;
+        if (!ZkJson::Unserialize(disk.rawJson, saved) || ZkJson::GetStringValue(saved, "name").empty())
+            return Complain(invocation, args.Value("saved-disk") + " is not a disk resource");
+        // The saved disk's type unless another is asked for: the library leaves the type to its caller.
+        if (type.empty()) type = LastSegment(ZkJson::GetStringValue(saved, "type"));
     }
 
     Session session(invocation);
@@ -41,7 +48,8 @@ int RunFromSnapshot(const Invocation& invocation) {
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
     if (!cloud) return status;
 
-    const std::string project = args.Value("project"), snapshot = args.Value("snapshot"), name = args.Value("name");
+    const std::string project = args.Value("project"), snapshot = args.Value("snapshot"),
+                      name = args.Value("name");
     // The library takes the snapshot by its URL.
     std::string snapshotUrl;
     if (!cloud->GetSnapshotUri(project, snapshot, snapshotUrl))
@@ -49,9 +57,10 @@ int RunFromSnapshot(const Invocation& invocation) {
     const bool wait = !args.Has("no-wait");
     if (!session.Follow("disk " + name + " from " + snapshot, [&] {
             return cloud->CreateDiskFromSnapshot(project, snapshotUrl, name, location.zone, location.region,
-                                                 location.regional, args.Value("type"), disk, wait);
+                                                 location.regional, type, disk, wait);
         }))
-        return session.Fail("creating disk " + name + " in " + location.Describe() + " from snapshot " + snapshot);
+        return session.Fail("creating disk " + name + " in " + location.Describe() + " from snapshot " +
+                            snapshot);
     if (!wait) {
         PrintRecord(invocation, {{"NAME", name}, {"SOURCE SNAPSHOT", snapshot}, {"STATUS", "started"}},
                     {{"name", name}, {"sourceSnapshot", snapshot}, {"waited", false}});
@@ -91,8 +100,9 @@ int RunDetach(const Invocation& invocation) {
 
     const ParsedArguments& args = invocation.args;
     const std::string disk = args.Value("name"), vm = args.Value("vm");
-    if (!session.Follow("detach " + disk + " from " + vm,
-                        [&] { return cloud->DetachDisk(args.Value("project"), disk, vm, args.Value("zone")); }))
+    if (!session.Follow("detach " + disk + " from " + vm, [&] {
+            return cloud->DetachDisk(args.Value("project"), disk, vm, args.Value("zone"));
+        }))
         return session.Fail("detaching disk " + disk + " from VM " + vm,
                             "disk " + disk + " is not attached to VM " + vm);
     Say(invocation, "detached disk " + disk + " from VM " + vm);
@@ -174,7 +184,8 @@ void AddDiskCommands(Registry& registry) {
         "[--saved-disk FILE] [--no-wait]";
     fromSnapshot.description =
         "The new disk is as large as the snapshot. With --saved-disk (a disk resource saved by 'snapshot\n"
-        "--save-config'), it gets that disk's labels, licenses, interface and encryption key, and a regional\n"
+        "--save-config'), it gets that disk's labels, licenses, interface and encryption key, and a "
+        "regional\n"
         "disk its replica zones unless --replica-zones names others.";
     fromSnapshot.options = {
         kProject,
@@ -183,7 +194,7 @@ void AddDiskCommands(Registry& registry) {
         {"zone", "Z", "zone of a zonal disk"},
         {"region", "R", "region of a regional disk"},
         {"replica-zones", "Z1,Z2", "the two zones of a regional disk"},
-        {"type", "T", "disk type, such as pd-balanced (default: Compute Engine's)"},
+        {"type", "T", "disk type, such as pd-balanced (default: the saved disk's, else Compute Engine's)"},
         {"saved-disk", "FILE", "the saved resource of the disk the snapshot was made of"},
         {"no-wait", "", "do not wait for the disk to be READY"},
     };
@@ -194,7 +205,8 @@ void AddDiskCommands(Registry& registry) {
     attach.name = "disk attach";
     attach.summary = "Attach a zonal disk to a VM";
     attach.usage = "--project P --name D --vm V --zone Z";
-    attach.options = {kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
+    attach.options = {
+        kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
     attach.run = RunAttach;
     registry.Add(std::move(attach));
 
@@ -202,7 +214,8 @@ void AddDiskCommands(Registry& registry) {
     detach.name = "disk detach";
     detach.summary = "Detach a zonal disk from a VM";
     detach.usage = "--project P --name D --vm V --zone Z";
-    detach.options = {kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
+    detach.options = {
+        kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
     detach.run = RunDetach;
     registry.Add(std::move(detach));
 

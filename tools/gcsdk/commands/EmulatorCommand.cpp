@@ -56,9 +56,12 @@ int RunEmulator(const Invocation& invocation) {
         gcemu::Emulator emulator(options);
         emulator.Start();
         const gcemu::ServiceAccountKey key = emulator.MakeServiceAccount(account);
-        // A GUID cache of its own, so that emulated VMs never land in the cache of real ones.
+        // A GUID cache of its own, so that emulated VMs never land in the cache of real ones; operations
+        // polled every second, since the emulator's take a poll or two, not minutes.
         const std::string settings = emulator.WriteClientSettings(
-            "", "[GoogleCloud]\nsGuidCacheFile=" + emulator.StateDir() + "/guidcache.db\n");
+            "", "[GoogleCloud]\nsGuidCacheFile=" + emulator.StateDir() +
+                    "/guidcache.db\n[VirtualServer]\nnGoogleCloudOperationWaitTime=1\n"
+                    "nGoogleSnapshotPollingInSecs=1\nnGoogleOperationRetryIntervalInSeconds=1\n");
 
         if (invocation.Json()) {
             json_spirit::mObject object;

@@ -1,4 +1,6 @@
 // vm stop, start, delete, and config (the instance resource a restore takes back).
+#include <ostream>
+
 #include "Session.h"
 #include "cli/Output.h"
 #include "commands/Commands.h"
@@ -40,7 +42,9 @@ int RunChange(const Invocation& invocation, Change change) {
                                                                    : "deleting") +
                                 " VM " + name + " of project " + project,
                             "no VM named " + name + " found in project " + project);
-    const char* state = change == Change::kStop ? "stopped" : change == Change::kStart ? "started" : "deleted";
+    const char* state = change == Change::kStop    ? "stopped"
+                        : change == Change::kStart ? "started"
+                                                   : "deleted";
     Say(invocation, "VM " + name + " " + state +
                         (change == Change::kDelete && args.Has("delete-disks") ? ", with its disks" : ""));
     if (invocation.Json()) PrintJson(invocation, json_spirit::mObject{{"vm", name}, {state, true}});

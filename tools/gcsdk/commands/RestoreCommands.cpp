@@ -2,6 +2,7 @@
 // request body kept in a bucket); deploy: create the VM a restore kept in a bucket.
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "Session.h"
 #include "cli/Output.h"
@@ -69,13 +70,13 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
         error = "the saved configuration names no machine type: give --machine-type";
         return false;
     }
-    for (const std::string& spec : args.Values("disk")) {
-        const size_t equals = spec.find('=');
+    for (const std::string& diskArgument : args.Values("disk")) {
+        const size_t equals = diskArgument.find('=');
         SDiskInfoLib disk;
-        disk.name = spec.substr(0, equals);
-        std::string savedName = equals == std::string::npos ? "" : spec.substr(equals + 1);
+        disk.name = diskArgument.substr(0, equals);
+        std::string savedName = equals == std::string::npos ? "" : diskArgument.substr(equals + 1);
         if (!IsResourceName(disk.name)) {
-            error = "--disk " + spec + ": '" + disk.name + "' is not a Compute Engine name";
+            error = "--disk " + diskArgument + ": '" + disk.name + "' is not a Compute Engine name";
             return false;
         }
         const auto isSaved = [&](const std::string& name) {
@@ -86,12 +87,12 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
         if (savedName.empty() && isSaved(disk.name)) savedName = disk.name;
         if (!savedName.empty()) {
             if (!isSaved(savedName)) {
-                error = "--disk " + spec + ": the saved configuration has no disk " + savedName + " (it has " +
-                        Join(SavedDiskNames(saved), ", ") + ")";
+                error = "--disk " + diskArgument + ": the saved configuration has no disk " + savedName +
+                        " (it has " + Join(SavedDiskNames(saved), ", ") + ")";
                 return false;
             }
             if (overrides.count(savedName)) {
-                error = "--disk " + spec + ": saved disk " + savedName + " is replaced twice";
+                error = "--disk " + diskArgument + ": saved disk " + savedName + " is replaced twice";
                 return false;
             }
             overrides[savedName] = disk.name;
@@ -122,12 +123,12 @@ bool ReadSavedDisks(const Invocation& invocation, std::map<std::string, std::str
         std::string text, error;
         json_spirit::mObject disk;
         if (!ReadTextFile(path, text, error)) {
-            invocation.err << invocation.registry.Program() << ": " << error << '\n';
+            Complain(invocation, error);
             return false;
         }
         const std::string name = ZkJson::Unserialize(text, disk) ? ZkJson::GetStringValue(disk, "name") : "";
         if (name.empty()) {
-            invocation.err << invocation.registry.Program() << ": " << path << " is not a disk resource\n";
+            Complain(invocation, path + " is not a disk resource");
             return false;
         }
         disks[name] = text;
@@ -172,15 +173,10 @@ int RunRestore(const Invocation& invocation) {
 
     std::string config, error;
     SavedInstance saved;
-    if (!ReadTextFile(args.Value("config"), config, error)) {
-        invocation.err << invocation.registry.Program() << ": " << error << '\n';
-        return kExitFailure;
-    }
-    if (!ReadSavedInstance(config, saved)) {
-        invocation.err << invocation.registry.Program() << ": " << args.Value("config")
-                       << " is not an instance resource (a JSON object with disks)\n";
-        return kExitFailure;
-    }
+    if (!ReadTextFile(args.Value("config"), config, error)) return Complain(invocation, error);
+    if (!ReadSavedInstance(config, saved))
+        return Complain(invocation,
+                        args.Value("config") + " is not an instance resource (a JSON object with disks)");
     std::map<std::string, std::string> savedDisks;
     if (!ReadSavedDisks(invocation, savedDisks)) return kExitFailure;
     SVMInfoLib vm;
@@ -205,18 +201,19 @@ int RunRestore(const Invocation& invocation) {
                             "; create the VM with: " + invocation.registry.Program() + " deploy --project " +
                             project + " --zone " + vm.zone + " --bucket " + bucket + " --object " + object);
         if (invocation.Json())
-            PrintJson(invocation, json_spirit::mObject{
-                                      {"vm", vm.name}, {"zone", vm.zone}, {"bucket", bucket}, {"object", object}});
+            PrintJson(invocation,
+                      json_spirit::mObject{
+                          {"vm", vm.name}, {"zone", vm.zone}, {"bucket", bucket}, {"object", object}});
         return kExitOk;
     }
 
     std::vector<std::string> retries;
-    if (!session.Follow("restore " + vm.name,
-                        [&] {
-                            return cloud->CreateInstance(project, vm, config, clearProtection, overrides,
-                                                         dropAffinities);
-                        },
-                        &retries))
+    if (!session.Follow(
+            "restore " + vm.name,
+            [&] {
+                return cloud->CreateInstance(project, vm, config, clearProtection, overrides, dropAffinities);
+            },
+            &retries))
         return session.Fail("restoring VM " + vm.name + " in zone " + vm.zone);
     SayRetries(invocation, retries);
     vm.projectId = project;
@@ -240,8 +237,9 @@ int RunDeploy(const Invocation& invocation) {
                             "object " + object + " of bucket " + bucket + " is not a VM configuration");
     SVMInfoLib vm;
     std::vector<std::string> retries;
-    if (!session.Follow("deploy " + object, [&] { return cloud->CreateInstanceFromJson(project, zone, body, vm); },
-                        &retries))
+    if (!session.Follow(
+            "deploy " + object, [&] { return cloud->CreateInstanceFromJson(project, zone, body, vm); },
+            &retries))
         return session.Fail("creating the VM kept in gs://" + bucket + "/" + object);
     SayRetries(invocation, retries);
     vm.projectId = project;
@@ -256,7 +254,8 @@ void AddRestoreCommands(Registry& registry) {
     restore.name = "restore";
     restore.summary = "Create a VM from its saved configuration, on disks restored from its snapshots";
     restore.usage =
-        "--project P --config FILE --name NEW --zone Z --disk NAME[=SAVED] [--disk ...] [--saved-disk FILE ...] "
+        "--project P --config FILE --name NEW --zone Z --disk NAME[=SAVED] [--disk ...] [--saved-disk FILE "
+        "...] "
         "[--machine-type T] [--nic NIC ...] [--clear-deletion-protection] [--drop-node-affinities] "
         "[--later --bucket B --object O]";
     restore.description =

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <ostream>
 #include <system_error>
 
 #include "Session.h"
@@ -46,13 +47,15 @@ int SnapshotDisk(const Invocation& invocation) {
             return cloud->CreateDiskSnapshot(project, disk, location.zone, location.region, location.regional,
                                              args.Has("guest-flush"), snapshot, wait);
         }))
-        return session.Fail("snapshotting disk " + disk + " in " + location.Describe() + " of project " + project);
+        return session.Fail("snapshotting disk " + disk + " in " + location.Describe() + " of project " +
+                            project);
 
     if (!wait) {
         snapshot.sourceDisk = disk;
         json_spirit::mObject object = SnapshotObject(snapshot);
         object["waited"] = false;
-        PrintRecord(invocation, {{"NAME", snapshot.name}, {"SOURCE DISK", disk}, {"STATUS", "started"}}, object);
+        PrintRecord(invocation, {{"NAME", snapshot.name}, {"SOURCE DISK", disk}, {"STATUS", "started"}},
+                    object);
         return kExitOk;
     }
     PrintRecord(invocation,
@@ -89,7 +92,8 @@ bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, co
     }
     if (!WriteTextFile(dir + "/instance.json", config, error)) return false;
     for (const SDiskInfoLib& disk : vm.disks)
-        if (!disk.rawJson.empty() && !WriteTextFile(dir + "/disk-" + disk.name + ".json", disk.rawJson, error))
+        if (!disk.rawJson.empty() &&
+            !WriteTextFile(dir + "/disk-" + disk.name + ".json", disk.rawJson, error))
             return false;
     return true;
 }
@@ -98,15 +102,18 @@ int SnapshotVm(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     const std::string guid = args.Value("vm-guid"), name = args.Value("vm"), project = args.Value("project");
     if (args.Has("name"))
-        return invocation.UsageError("--name goes with --disk; snapshots of a VM are named <prefix><disk>-<time>");
+        return invocation.UsageError(
+            "--name goes with --disk; snapshots of a VM are named <prefix><disk>-<time>");
     if (args.Has("region")) return invocation.UsageError("--region goes with --disk");
     if (!guid.empty() && (args.Has("project") || args.Has("zone")))
         return invocation.UsageError("--project and --zone go with --vm; --vm-guid searches every project");
-    if (guid.empty() && project.empty()) return invocation.UsageError("--vm needs --project (or give --vm-guid)");
+    if (guid.empty() && project.empty())
+        return invocation.UsageError("--vm needs --project (or give --vm-guid)");
     const std::string prefix = args.Value("prefix");
     if (args.Has("prefix") && !IsPrefix(prefix))
-        return invocation.UsageError("--prefix takes lowercase letters, digits and '-', starting with a letter, "
-                                     "at most 40 characters");
+        return invocation.UsageError(
+            "--prefix takes lowercase letters, digits and '-', starting with a letter, "
+            "at most 40 characters");
 
     Session session(invocation);
     int status = kExitOk;
@@ -119,7 +126,8 @@ int SnapshotVm(const Invocation& invocation) {
     if (!guid.empty()) {
         std::string foundProject, foundRegion, foundZone;
         if (!cloud->SearchInstance(guid, "", mask, foundProject, foundRegion, foundZone, vm))
-            return session.Fail("searching for the VM with GUID " + guid, "no VM with GUID " + guid + " found");
+            return session.Fail("searching for the VM with GUID " + guid,
+                                "no VM with GUID " + guid + " found");
         vm.projectId = foundProject;
     } else {
         if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm) || vm.name.empty())
@@ -133,16 +141,11 @@ int SnapshotVm(const Invocation& invocation) {
     std::vector<SDiskInfoLib> disks;
     for (const SDiskInfoLib& disk : vm.disks)
         if (disk.type != "SCRATCH") disks.push_back(disk);  // local SSDs have no snapshots
-    if (disks.empty()) {
-        invocation.err << invocation.registry.Program() << ": VM " << TerminalSafe(vm.name)
-                       << " has no persistent disk to snapshot\n";
-        return kExitFailure;
-    }
+    if (disks.empty()) return Complain(invocation, "VM " + vm.name + " has no persistent disk to snapshot");
     if (args.Has("save-config")) {
         std::string error;
         if (!SaveConfiguration(session, *cloud, vm, args.Value("save-config"), error)) {
-            if (!error.empty()) invocation.err << invocation.registry.Program() << ": " << error << '\n';
-            return kExitFailure;
+            return error.empty() ? kExitFailure : Complain(invocation, error);
         }
     }
 
@@ -197,9 +200,11 @@ int SnapshotVm(const Invocation& invocation) {
 int RunSnapshot(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     const bool byVm = args.Has("vm") || args.Has("vm-guid");
-    if (args.Has("vm") && args.Has("vm-guid")) return invocation.UsageError("give --vm or --vm-guid, not both");
+    if (args.Has("vm") && args.Has("vm-guid"))
+        return invocation.UsageError("give --vm or --vm-guid, not both");
     if (args.Has("disk") == byVm)
-        return invocation.UsageError("give --disk D (one disk), or --vm NAME or --vm-guid ID (every disk of a VM)");
+        return invocation.UsageError(
+            "give --disk D (one disk), or --vm NAME or --vm-guid ID (every disk of a VM)");
     return byVm ? SnapshotVm(invocation) : SnapshotDisk(invocation);
 }
 
@@ -220,7 +225,12 @@ int RunSnapshotsList(const Invocation& invocation) {
     return PrintList<SSnapshotInfoLib>(
         invocation, snapshots, "snapshots", {"NAME", "STATUS", "SOURCE DISK", "SIZE GB", "CREATED", "LABELS"},
         [](const SSnapshotInfoLib& s) -> std::vector<std::string> {
-            return {s.name, s.status, s.sourceDisk, SizeText(s.diskSizeGb), s.creationTimestamp, LabelText(s.labels)};
+            return {s.name,
+                    s.status,
+                    s.sourceDisk,
+                    SizeText(s.diskSizeGb),
+                    s.creationTimestamp,
+                    LabelText(s.labels)};
         },
         SnapshotObject);
 }
@@ -235,7 +245,8 @@ int RunSnapshotsDelete(const Invocation& invocation) {
     const std::string project = invocation.args.Value("project");
     json_spirit::mArray deleted;
     for (const std::string& name : invocation.args.Values("name")) {
-        if (!session.Follow("delete snapshot " + name, [&] { return cloud->DeleteDiskSnapshot(project, name); }))
+        if (!session.Follow("delete snapshot " + name,
+                            [&] { return cloud->DeleteDiskSnapshot(project, name); }))
             return session.Fail("deleting snapshot " + name + " of project " + project);
         Say(invocation, "deleted snapshot " + name);
         deleted.push_back(name);
@@ -255,7 +266,8 @@ void AddSnapshotCommands(Registry& registry) {
         "--vm-guid ID) [--prefix PFX] [--save-config DIR] [--guest-flush] [--no-wait]";
     snapshot.description =
         "One disk: the snapshot gets the name given. Every disk of a VM (found by name, or by GUID in any\n"
-        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one time\n"
+        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one "
+        "time\n"
         "for all), shortened to 63 characters when needed; local SSDs are left out. With --save-config, the\n"
         "VM's instance resource (instance.json) and each disk's resource (disk-<name>.json) are written to\n"
         "DIR first: what 'restore --config' and 'restore --saved-disk' take back.\n"

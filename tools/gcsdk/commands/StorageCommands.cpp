@@ -1,5 +1,6 @@
 // buckets list, bucket create, objects list, object get (a VM configuration kept in a bucket).
 #include <algorithm>
+#include <ostream>
 
 #include "Session.h"
 #include "cli/Output.h"
@@ -25,12 +26,15 @@ int RunBucketsList(const Invocation& invocation) {
     const std::string project = invocation.args.Value("project");
     std::vector<SStorageBucketInfoLib> buckets;
     const bool listed = cloud->GetStorageBuckets(project, buckets);
-    if (!session.Listed(listed, buckets.empty())) return session.Fail("listing the buckets of project " + project);
+    if (!session.Listed(listed, buckets.empty()))
+        return session.Fail("listing the buckets of project " + project);
     std::sort(buckets.begin(), buckets.end(),
               [](const SStorageBucketInfoLib& a, const SStorageBucketInfoLib& b) { return a.name < b.name; });
     return PrintList<SStorageBucketInfoLib>(
         invocation, buckets, "buckets", {"NAME", "LOCATION"},
-        [](const SStorageBucketInfoLib& b) -> std::vector<std::string> { return {b.name, b.location}; },
+        [](const SStorageBucketInfoLib& b) -> std::vector<std::string> {
+            return {b.name, b.location};
+        },
         [](const SStorageBucketInfoLib& b) {
             return json_spirit::mObject{{"name", b.name}, {"id", b.id}, {"location", b.location}};
         });
@@ -61,17 +65,19 @@ int RunObjectsList(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     const std::string bucket = args.Value("bucket");
     SStorageObjectsInfoLib objects;
-    const bool listed = cloud->GetStorageObjects(bucket, args.Value("delimiter"), args.Value("prefix"), objects);
+    const bool listed =
+        cloud->GetStorageObjects(bucket, args.Value("delimiter"), args.Value("prefix"), objects);
     if (!session.Listed(listed, objects.items.empty() && objects.prefixes.empty()))
         return session.Fail("listing the objects of bucket " + bucket);
 
     if (invocation.Json()) {
         json_spirit::mArray items;
         for (const SStorageObjectItemInfoLib& item : objects.items)
-            items.push_back(json_spirit::mObject{{"name", item.name}, {"id", item.id}, {"bucket", item.bucket}});
-        PrintJson(invocation, json_spirit::mObject{
-                                  {"prefixes", json_spirit::mArray(objects.prefixes.begin(), objects.prefixes.end())},
-                                  {"objects", items}});
+            items.push_back(
+                json_spirit::mObject{{"name", item.name}, {"id", item.id}, {"bucket", item.bucket}});
+        PrintJson(invocation, json_spirit::mObject{{"prefixes", json_spirit::mArray(objects.prefixes.begin(),
+                                                                                    objects.prefixes.end())},
+                                                   {"objects", items}});
         return kExitOk;
     }
     // The "folders" under the delimiter first, then the objects.
@@ -97,10 +103,7 @@ int RunObjectGet(const Invocation& invocation) {
                             "object " + object + " of bucket " + bucket + " is not a VM configuration");
     if (args.Has("output")) {
         std::string error;
-        if (!WriteTextFile(args.Value("output"), json, error)) {
-            invocation.err << invocation.registry.Program() << ": " << error << '\n';
-            return kExitFailure;
-        }
+        if (!WriteTextFile(args.Value("output"), json, error)) return Complain(invocation, error);
         Say(invocation, "wrote " + args.Value("output"));
         return kExitOk;
     }
@@ -132,7 +135,8 @@ void AddStorageCommands(Registry& registry) {
     objects.name = "objects list";
     objects.summary = "List the objects of a bucket";
     objects.usage = "--bucket B [--prefix PFX] [--delimiter D]";
-    objects.description = "With a delimiter ('/'), names under a deeper \"folder\" are listed once, as a prefix.";
+    objects.description =
+        "With a delimiter ('/'), names under a deeper \"folder\" are listed once, as a prefix.";
     objects.options = {{"bucket", "B", "the bucket"},
                        {"prefix", "PFX", "only names that start with this"},
                        {"delimiter", "D", "list the names up to this character as prefixes"}};

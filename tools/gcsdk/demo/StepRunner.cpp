@@ -76,7 +76,8 @@ bool StepRunner::Run(const std::string& title, const std::function<bool(StepRepo
 
     if (!m_json) {
         if (succeeded)
-            m_out << lead << TerminalSafe(report.facts) << " (" << Plural(traffic.requests, "request") << ")\n";
+            m_out << lead << TerminalSafe(report.facts) << " (" << Plural(traffic.requests, "request")
+                  << ")\n";
         else
             m_out << lead << "FAILED: " << TerminalSafe(report.failure) << '\n';
         for (const std::string& line : report.details) m_out << "     " << TerminalSafe(line) << '\n';
@@ -90,12 +91,11 @@ void StepRunner::PrintSummary(const std::string& failureHint) {
     const auto elapsed = std::chrono::steady_clock::now() - m_start;
     const size_t ok = m_number - m_failed - m_skipped;
     if (m_json) {
-        json_spirit::mObject summary{
-            {"ok", Succeeded()},
-            {"steps", m_steps},
-            {"requests", static_cast<int>(traffic.requests)},
-            {"operations", static_cast<int>(traffic.operations)},
-            {"seconds", std::chrono::duration<double>(elapsed).count()}};
+        json_spirit::mObject summary{{"ok", Succeeded()},
+                                     {"steps", m_steps},
+                                     {"requests", static_cast<int>(traffic.requests)},
+                                     {"operations", static_cast<int>(traffic.operations)},
+                                     {"seconds", std::chrono::duration<double>(elapsed).count()}};
         m_out << ZkJson::Serialize(json_spirit::mValue(summary)) << std::endl;
         return;
     }

@@ -59,7 +59,8 @@ Value Disks(const SVMInfoLib& vm) {
 
 Value Scheduling(const SVMInfoLib& vm) {
     const auto& scheduling = vm.scheduling;
-    return Plain(scheduling.onHostMaintenance + (scheduling.automaticRestart ? ", restarts" : ", no restart") +
+    return Plain(scheduling.onHostMaintenance +
+                 (scheduling.automaticRestart ? ", restarts" : ", no restart") +
                  (scheduling.preemptible ? ", preemptible" : ", standard") +
                  (scheduling.nodeAffinities.empty() ? "" : ", node affinities"));
 }
@@ -95,12 +96,31 @@ std::vector<FieldComparison> CompareVms(const SVMInfoLib& original, const std::v
         for (const SVMInfoLib& copy : copies) {
             const Value value = field.read(copy);
             const bool same = value.compared == expected.compared;
-            row.copies.push_back(same ? "same" : "DIFFERS: " + (value.shown.empty() ? "(none)" : value.shown));
+            row.copies.push_back(same ? "same"
+                                      : "DIFFERS: " + (value.shown.empty() ? "(none)" : value.shown));
             row.same = row.same && same;
         }
         rows.push_back(row);
     }
     return rows;
+}
+
+std::vector<std::string> NotCarriedOver(const SVMInfoLib& original, const std::vector<SVMInfoLib>& copies) {
+    const auto hasAccount = [](const SVMInfoLib& vm, const std::string& email) {
+        return std::any_of(
+            vm.serviceAccounts.begin(), vm.serviceAccounts.end(),
+            [&](const GoogleCloudSDKWrapper::SServiceAccountInfoLib& a) { return a.email == email; });
+    };
+    std::vector<std::string> missing;
+    for (const auto& account : original.serviceAccounts)
+        if (std::any_of(copies.begin(), copies.end(),
+                        [&](const SVMInfoLib& copy) { return !hasAccount(copy, account.email); }))
+            missing.push_back("service account " + account.email);
+    if (!original.externalIp.empty() && std::any_of(copies.begin(), copies.end(), [](const SVMInfoLib& copy) {
+            return copy.externalIp.empty();
+        }))
+        missing.push_back("external address " + original.externalIp);
+    return missing;
 }
 
 std::vector<std::string> ComparisonLines(const SVMInfoLib& original, const std::vector<SVMInfoLib>& copies,

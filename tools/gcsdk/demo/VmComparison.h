@@ -21,6 +21,12 @@ struct FieldComparison {
 std::vector<FieldComparison> CompareVms(const GoogleCloudSDKWrapper::SVMInfoLib& original,
                                         const std::vector<GoogleCloudSDKWrapper::SVMInfoLib>& copies);
 
+// What the original has and a copy lacks among what the library's restore does not carry over (the
+// service accounts, the external address): "service account a@b", "external address 34.70.10.1". A note
+// beside the comparison, not part of it.
+std::vector<std::string> NotCarriedOver(const GoogleCloudSDKWrapper::SVMInfoLib& original,
+                                        const std::vector<GoogleCloudSDKWrapper::SVMInfoLib>& copies);
+
 // The comparison as table lines: a header naming the VMs, then one line per field.
 std::vector<std::string> ComparisonLines(const GoogleCloudSDKWrapper::SVMInfoLib& original,
                                          const std::vector<GoogleCloudSDKWrapper::SVMInfoLib>& copies,

@@ -1,0 +1,211 @@
+// The parts of gcsdk's demo that judge: the field-by-field comparison of VMs, the traffic counted in the
+// journal, and the step runner's lines.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "demo/StepRunner.h"
+#include "demo/VmComparison.h"
+#include "host/ZkJson.h"
+
+namespace {
+
+using GoogleCloudSDKWrapper::SDiskInfoLib;
+using GoogleCloudSDKWrapper::SNetworkInterfaceInfoLib;
+using GoogleCloudSDKWrapper::SVMInfoLib;
+
+SVMInfoLib Original() {
+    SVMInfoLib vm;
+    vm.name = "web-1";
+    vm.id = "1";
+    vm.status = "RUNNING";
+    vm.zone = "us-central1-a";
+    vm.machineType = "e2-standard-2";
+    vm.labels = {{"app", "web"}, {"env", "prod"}};
+    vm.metadata = {{"startup-script", "#!/bin/bash\necho hi"}};
+    vm.tags = {"http-server", "https-server"};
+    SNetworkInterfaceInfoLib nic;
+    nic.networkName = "default";
+    nic.subnetworkName = "default";
+    nic.networkIP = "10.128.0.2";
+    vm.networkInterfaces = {nic};
+    SDiskInfoLib boot, data;
+    boot.name = "web-1";
+    boot.boot = true;
+    data.name = "web-data-1";
+    vm.disks = {boot, data};
+    vm.scheduling.onHostMaintenance = "MIGRATE";
+    return vm;
+}
+
+TEST(VmComparisonTest, FindsTheFieldThatDiffers) {
+    struct Case {
+        const char* change;
+        std::function<void(SVMInfoLib&)> apply;
+        std::string field;  // empty: every field the same
+        std::string shown;  // what the differing copy's cell shows
+    };
+    const Case cases[] = {
+        // What a restore gives anew does not count.
+        {"new name, id, status, disk names and address",
+         [](SVMInfoLib& vm) {
+             vm.name = "web-1-restored";
+             vm.id = "2";
+             vm.status = "STAGING";
+             vm.disks[0].name = "other";
+             vm.networkInterfaces[0].networkIP = "10.128.0.9";
+         },
+         "", ""},
+        {"labels and tags in another order",
+         [](SVMInfoLib& vm) {
+             std::swap(vm.labels[0], vm.labels[1]);
+             std::swap(vm.tags[0], vm.tags[1]);
+         },
+         "", ""},
+        {"machine type", [](SVMInfoLib& vm) { vm.machineType = "e2-medium"; }, "machine type",
+         "DIFFERS: e2-medium"},
+        {"zone", [](SVMInfoLib& vm) { vm.zone = "us-central1-b"; }, "zone", "DIFFERS: us-central1-b"},
+        {"a label value", [](SVMInfoLib& vm) { vm.labels[1].value = "dev"; }, "labels",
+         "DIFFERS: app=web,env=dev"},
+        {"no labels", [](SVMInfoLib& vm) { vm.labels.clear(); }, "labels", "DIFFERS: (none)"},
+        // A script is compared whole but shown by its key and size.
+        {"a metadata value", [](SVMInfoLib& vm) { vm.metadata[0].value = "#!/bin/sh"; }, "metadata",
+         "DIFFERS: startup-script (9 bytes)"},
+        {"a tag", [](SVMInfoLib& vm) { vm.tags.pop_back(); }, "tags", "DIFFERS: http-server"},
+        {"subnetwork", [](SVMInfoLib& vm) { vm.networkInterfaces[0].subnetworkName = "other"; }, "network",
+         "DIFFERS: default/other"},
+        {"a second interface",
+         [](SVMInfoLib& vm) { vm.networkInterfaces.push_back(vm.networkInterfaces[0]); }, "network",
+         "DIFFERS: default/default, default/default"},
+        {"boot disk second", [](SVMInfoLib& vm) { std::swap(vm.disks[0], vm.disks[1]); }, "disks",
+         "DIFFERS: 2 disks, boot disk not first"},
+        {"a disk missing", [](SVMInfoLib& vm) { vm.disks.pop_back(); }, "disks",
+         "DIFFERS: 1 disk, boot first"},
+        {"preemptible", [](SVMInfoLib& vm) { vm.scheduling.preemptible = true; }, "scheduling",
+         "DIFFERS: MIGRATE, restarts, preemptible"},
+        {"node affinities",
+         [](SVMInfoLib& vm) {
+             vm.scheduling.nodeAffinities.push_back({"k", "IN", {"g"}});
+         },
+         "scheduling", "DIFFERS: MIGRATE, restarts, standard, node affinities"},
+    };
+    const SVMInfoLib original = Original();
+    for (const Case& c : cases) {
+        SVMInfoLib changed = original;
+        c.apply(changed);
+        const auto rows = gcsdk::demo::CompareVms(original, {original, changed});
+        ASSERT_EQ(rows.size(), 8u);
+        for (const auto& row : rows) {
+            ASSERT_EQ(row.copies.size(), 2u);
+            EXPECT_EQ(row.copies[0], "same") << c.change << ": " << row.field;
+            const bool differs = row.field == c.field;
+            EXPECT_EQ(row.same, !differs) << c.change << ": " << row.field;
+            EXPECT_EQ(row.copies[1], differs ? c.shown : "same") << c.change << ": " << row.field;
+        }
+    }
+}
+
+TEST(VmComparisonTest, LinesNameTheVmsAndShowTheOriginal) {
+    SVMInfoLib copy = Original();
+    copy.name = "web-1-restored";
+    copy.machineType = "n2-standard-4";
+    const SVMInfoLib original = Original();
+    const auto lines =
+        gcsdk::demo::ComparisonLines(original, {copy}, gcsdk::demo::CompareVms(original, {copy}));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0], "FIELD         web-1                        web-1-restored");
+    EXPECT_EQ(lines[1], "machine type  e2-standard-2                DIFFERS: n2-standard-4");
+    EXPECT_EQ(lines[4], "metadata      startup-script (19 bytes)    same");
+    EXPECT_EQ(lines[8], "scheduling    MIGRATE, restarts, standard  same");
+}
+
+TEST(VmComparisonTest, NotesWhatARestoreDoesNotCarryOver) {
+    SVMInfoLib original = Original();
+    original.externalIp = "34.70.10.1";
+    original.serviceAccounts = {{"sa@p.iam.gserviceaccount.com", {}}};
+    SVMInfoLib full = original, bare = Original();
+    full.externalIp = "35.192.0.1";  // an address of its own is an address
+    EXPECT_TRUE(gcsdk::demo::NotCarriedOver(original, {full}).empty());
+    EXPECT_EQ(gcsdk::demo::NotCarriedOver(original, {full, bare}),
+              (std::vector<std::string>{"service account sa@p.iam.gserviceaccount.com",
+                                        "external address 34.70.10.1"}));
+    EXPECT_TRUE(gcsdk::demo::NotCarriedOver(Original(), {bare}).empty()) << "nothing to lose";
+}
+
+gcemu::JournalEntry Entry(const std::string& method, const std::string& path) {
+    gcemu::JournalEntry entry;
+    entry.method = method;
+    entry.host = "compute.googleapis.com";
+    entry.path = path;
+    return entry;
+}
+
+TEST(StepRunnerTest, CountsRequestsAndTheOperationsPolled) {
+    const std::string op = "/compute/v1/projects/p/zones/z/operations/";
+    const std::vector<gcemu::JournalEntry> entries = {
+        Entry("POST", "/token"), Entry("POST", "/compute/v1/projects/p/zones/z/disks"),
+        Entry("GET", op + "a"),  Entry("GET", op + "a"),     // polled again: one operation
+        Entry("GET", op + "b"),  Entry("DELETE", op + "c"),  // not a poll
+    };
+    const gcsdk::demo::Traffic all = gcsdk::demo::CountTraffic(entries, 0);
+    EXPECT_EQ(all.requests, 6u);
+    EXPECT_EQ(all.operations, 2u);
+    const gcsdk::demo::Traffic tail = gcsdk::demo::CountTraffic(entries, 3);
+    EXPECT_EQ(tail.requests, 3u);
+    EXPECT_EQ(tail.operations, 2u);
+    EXPECT_EQ(gcsdk::demo::CountTraffic(entries, 6).requests, 0u);
+}
+
+TEST(StepRunnerTest, OneLinePerStepAndLaterStepsSkippedAfterAFailure) {
+    gcemu::Journal journal;
+    std::ostringstream out;
+    gcsdk::demo::StepRunner steps(out, false, journal);
+    EXPECT_TRUE(steps.Run("first", [&](gcsdk::demo::StepReport& report) {
+        journal.Append(Entry("GET", "/compute/v1/projects/p/zones/z/operations/a"));
+        report.facts = "did it";
+        report.details = {"A  B", "1  2"};
+        return true;
+    }));
+    EXPECT_FALSE(steps.Run("second", [&](gcsdk::demo::StepReport& report) {
+        report.failure = "creating x: no (400)";
+        return false;
+    }));
+    bool ran = false;
+    EXPECT_FALSE(steps.Run("third", [&](gcsdk::demo::StepReport&) { return ran = true; }));
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(steps.Succeeded());
+    steps.PrintSummary("see the log");
+    const std::string text = out.str();
+    EXPECT_EQ(text.substr(0, text.find("summary:")),
+              "1. first: did it (1 request)\n     A  B\n     1  2\n2. second: FAILED: creating x: no (400)\n"
+              "3. third: skipped\n");
+    EXPECT_NE(text.find("\nsummary: 1 of 3 steps succeeded; 1 request sent, 1 operation followed, "),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.substr(text.size() - 12), "see the log\n");
+}
+
+TEST(StepRunnerTest, JsonIsOneObjectAtTheEnd) {
+    gcemu::Journal journal;
+    std::ostringstream out;
+    gcsdk::demo::StepRunner steps(out, true, journal);
+    steps.Run("only", [&](gcsdk::demo::StepReport& report) {
+        report.facts = "fine";
+        return true;
+    });
+    // A body that throws fails its step rather than the program.
+    steps.Run("throws", [&](gcsdk::demo::StepReport&) -> bool { throw std::runtime_error("boom"); });
+    EXPECT_EQ(out.str(), "");
+    steps.PrintSummary();
+    json_spirit::mObject summary;
+    ASSERT_TRUE(ZkJson::Unserialize(out.str(), summary)) << out.str();
+    EXPECT_FALSE(summary["ok"].get_bool());
+    const json_spirit::mArray& list = summary["steps"].get_array();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(ZkJson::GetStringValue(list[0].get_obj(), "status"), "ok");
+    EXPECT_EQ(ZkJson::GetStringValue(list[0].get_obj(), "facts"), "fine");
+    EXPECT_EQ(ZkJson::GetStringValue(list[1].get_obj(), "failure"), "boom");
+}
+
+}  // namespace
