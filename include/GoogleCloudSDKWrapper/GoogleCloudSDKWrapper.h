@@ -222,11 +222,12 @@ public:
 private:
     // The given project alone, or every project the account can list when the id is empty.
     bool ProjectsFor(const std::string& projectId, std::vector<SProjectInfoLib>& projects);
-    // Restore steps shared by CreateInstance and DelayVMDeployment.
-    bool PrepareInstance(const std::string& projectId, SVMInfoLib& vm, const std::string& configJson,
-                         bool clearDeletionProtection, const std::map<std::string, std::string>& overrides,
-                         bool dropNodeAffinities);
-    bool ReadBackCreatedInstance(const std::string& projectId, SVMInfoLib& vm);
+    // Restore steps shared by CreateInstance, CreateInstanceFromJson and DelayVMDeployment. Their log
+    // lines carry the tag of the public method that runs them.
+    bool PrepareInstance(const char* tag, const std::string& projectId, SVMInfoLib& vm,
+                         const std::string& configJson, bool clearDeletionProtection,
+                         const std::map<std::string, std::string>& overrides, bool dropNodeAffinities);
+    bool ReadBackCreatedInstance(const char* tag, const std::string& projectId, SVMInfoLib& vm);
     bool PrepareNewDisk(const std::string& projectId, const std::string& diskName, const std::string& zone,
                         const std::string& region, bool regional, SDiskInfoLib& disk);
 

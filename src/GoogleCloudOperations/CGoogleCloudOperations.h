@@ -118,15 +118,16 @@ private:
     // The poll timing of snapshots and disk moves, read at each call.
     void SnapshotTiming(uint32_t& timeoutSecs, uint32_t& waitSecs) const;
     // Creation's attempt loop: the body is sent again after zone exhaustion, and (when allowed) after an
-    // address conflict with the conflicting addresses left for Compute Engine to choose.
-    bool CreateInstanceWithRetries(const std::string& projectId, const std::string& link, std::string body,
-                                   SVMInfoLib* rewritable, const std::string& instanceName);
+    // address conflict with the conflicting addresses left for Compute Engine to choose. The shared
+    // steps here and below log with the tag of the public method that runs them.
+    bool CreateInstanceWithRetries(const char* tag, const std::string& projectId, const std::string& link,
+                                   std::string body, SVMInfoLib* rewritable, const std::string& instanceName);
     // The new disk of a disk-from-snapshot request; false (logged) when a name or the snapshot is missing.
     bool NewDiskFromSnapshot(const char* tag, const std::string& snapshotUri, const std::string& diskName,
                              const std::string& diskType, const SDiskInfoLib& diskTemplate,
                              SDiskInfoLib& disk);
-    bool DiskFromSnapshot(const std::string& projectId, const std::string& link, const SDiskInfoLib& disk,
-                          const std::string& snapshotUri, bool wait);
+    bool DiskFromSnapshot(const char* tag, const std::string& projectId, const std::string& link,
+                          const SDiskInfoLib& disk, const std::string& snapshotUri, bool wait);
     bool InstanceAction(const char* tag, const std::string& projectId, const std::string& instanceName,
                         const std::string& zone, const std::string& action, const char* failureFormat)
         __attribute__((format(printf, 7, 0)));

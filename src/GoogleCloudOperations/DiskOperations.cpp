@@ -236,7 +236,8 @@ bool CGoogleCloudOperations::CreateZonalDiskFromSnapshot(const std::string& proj
     if (!NewDiskFromSnapshot(__PRETTY_FUNCTION__, snapshotUri, diskName, diskType, diskTemplate, disk))
         return false;
     if (!diskTemplate.interface.empty()) disk.interface = diskTemplate.interface;
-    return DiskFromSnapshot(projectId, Under("zones", zone) + "/disks", disk, snapshotUri, wait);
+    return DiskFromSnapshot(__PRETTY_FUNCTION__, projectId, Under("zones", zone) + "/disks", disk,
+                            snapshotUri, wait);
 }
 
 bool CGoogleCloudOperations::CreateRegionalDiskFromSnapshot(
@@ -247,18 +248,19 @@ bool CGoogleCloudOperations::CreateRegionalDiskFromSnapshot(
     if (!NewDiskFromSnapshot(__PRETTY_FUNCTION__, snapshotUri, diskName, diskType, diskTemplate, disk))
         return false;
     disk.replicaZones = replicaZones;
-    return DiskFromSnapshot(projectId, Under("regions", region) + "/disks", disk, snapshotUri, wait);
+    return DiskFromSnapshot(__PRETTY_FUNCTION__, projectId, Under("regions", region) + "/disks", disk,
+                            snapshotUri, wait);
 }
 
-bool CGoogleCloudOperations::DiskFromSnapshot(const std::string& projectId, const std::string& link,
-                                              const SDiskInfoLib& disk, const std::string& snapshotUri,
-                                              bool wait) {
+bool CGoogleCloudOperations::DiskFromSnapshot(const char* tag, const std::string& projectId,
+                                              const std::string& link, const SDiskInfoLib& disk,
+                                              const std::string& snapshotUri, bool wait) {
     SDiskInfoLib written = disk;
     std::string body;
     if (!parser->GetRequestBody(written, body)) return false;
     std::string response;
     if (!PostObjectToLinkAndGetResult(projectId, link, body, response)) {
-        logger.Debug(__PRETTY_FUNCTION__, "Failed to create disk from snapshot [%s].", snapshotUri.c_str());
+        logger.Debug(tag, "Failed to create disk from snapshot [%s].", snapshotUri.c_str());
         return false;
     }
     if (!wait) return true;

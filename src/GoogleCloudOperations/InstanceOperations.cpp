@@ -39,18 +39,20 @@ bool IsZoneExhausted(const std::string& code) {
 bool CGoogleCloudOperations::CreateInstance(const std::string& projectId, SVMInfoLib& instance) {
     std::string body;
     if (!parser->GetRequestBody(instance, body)) return false;
-    return CreateInstanceWithRetries(projectId, InstancesIn(instance.zone), body, &instance, instance.name);
+    return CreateInstanceWithRetries(__PRETTY_FUNCTION__, projectId, InstancesIn(instance.zone), body,
+                                     &instance, instance.name);
 }
 
 // The caller's text is the body, unchanged; the record gives only the zone and the name.
 bool CGoogleCloudOperations::CreateInstanceFromJson(const std::string& projectId,
                                                     const std::string& instanceJson, SVMInfoLib& instance) {
-    return CreateInstanceWithRetries(projectId, InstancesIn(instance.zone), instanceJson, nullptr,
-                                     instance.name);
+    return CreateInstanceWithRetries(__PRETTY_FUNCTION__, projectId, InstancesIn(instance.zone), instanceJson,
+                                     nullptr, instance.name);
 }
 
-bool CGoogleCloudOperations::CreateInstanceWithRetries(const std::string& projectId, const std::string& link,
-                                                       std::string body, SVMInfoLib* rewritable,
+bool CGoogleCloudOperations::CreateInstanceWithRetries(const char* tag, const std::string& projectId,
+                                                       const std::string& link, std::string body,
+                                                       SVMInfoLib* rewritable,
                                                        const std::string& instanceName) {
     uint32_t attempt = 0;
     for (;;) {
@@ -61,20 +63,19 @@ bool CGoogleCloudOperations::CreateInstanceWithRetries(const std::string& projec
 
         const std::string code = GetErrorCode();
         if (IsZoneExhausted(code)) {
-            logger.Debug(__PRETTY_FUNCTION__, "Retrying operation");
+            logger.Debug(tag, "Retrying operation");
             XWSLEEP_InTeRnAl(retryInterval * 1000, __FILE__, __LINE__);
         } else if (code == "IP_IN_USE_BY_ANOTHER_RESOURCE" && rewritable) {
             XWSLEEP_InTeRnAl(retryInterval * 3000, __FILE__, __LINE__);
             logger.Debug(
-                __PRETTY_FUNCTION__,
-                "Instance creation failed with IP conflict error. Retrying with automatic IP address");
+                tag, "Instance creation failed with IP conflict error. Retrying with automatic IP address");
             // An address named in the message is left for Compute Engine to choose.
             const std::string message = GetErrorMessage();
             for (SNetworkInterfaceInfoLib& networkInterface : rewritable->networkInterfaces)
                 if (NamesAddress(message, networkInterface.networkIP)) networkInterface.networkIP.clear();
             if (!parser->GetRequestBody(*rewritable, body)) return false;
         } else {
-            logger.Debug(__PRETTY_FUNCTION__, "Failed to create instance [%s].", instanceName.c_str());
+            logger.Debug(tag, "Failed to create instance [%s].", instanceName.c_str());
             return false;
         }
         if (attempt > retryAttempts) return false;

@@ -9,15 +9,15 @@ namespace GoogleCloudSDKWrapper {
 
 bool CGoogleCloudParser::Convert(const mObject& object, SOperationInfoLib& operation) {
     operation.name = GetStringValue(object, "name");
+    operation.status = GetStringValue(object, "status");
     operation.selfLink = GetStringValue(object, "selfLink");
-    operation.user = GetStringValue(object, "user");
     operation.operationType = GetStringValue(object, "operationType");
+    operation.user = GetStringValue(object, "user");
     operation.zone = GetStringValue(object, "zone");
     operation.targetLink = GetStringValue(object, "targetLink");
     operation.targetId = GetStringValue(object, "targetId");
-    operation.status = GetStringValue(object, "status");
-    operation.httpErrorMessage = GetStringValue(object, "httpErrorMessage");
     operation.httpErrorStatusCode = GetIntValue(object, "httpErrorStatusCode");
+    operation.httpErrorMessage = GetStringValue(object, "httpErrorMessage");
     // A poll may read into the record of the previous poll: the errors of this answer replace those.
     if (const mObject* error = ZkJson::FindObject(object, "error")) {
         std::vector<SOperationErrorInfoLib> errors;

@@ -1,6 +1,6 @@
 // Restoring VMs from their saved configuration: now, or later from a request body kept in a bucket.
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 
 #include "GoogleCloudOperations/CGoogleCloudOperations.h"
 #include "GoogleCloudParser/CGoogleCloudParser.h"
@@ -23,8 +23,11 @@ bool InterfaceMatches(const std::string& wanted, const std::string& saved) {
     if (wanted.size() != 1) return saved == wanted;
     if (saved.size() <= 3) return false;
     const std::string number = saved.substr(3);
-    if (number.find_first_not_of("0123456789") != std::string::npos) return false;
-    return wanted == std::to_string(std::atol(number.c_str()) + 1);
+    unsigned long index = 0;
+    const char* end = number.data() + number.size();
+    const auto [stop, error] = std::from_chars(number.data(), end, index);
+    if (error != std::errc() || stop != end) return false;  // not a number, or too large for one
+    return wanted == std::to_string(index + 1);
 }
 
 }  // namespace
@@ -62,7 +65,10 @@ bool CGoogleCloudSDKWrapper::FillVMInfo(const std::string& projectId, SVMInfoLib
     vm.memoryMb = machineType.memoryMb;
 
     SVMInfoLib saved;
-    if (parser->ParseObject(configJson, saved)) {
+    const bool parsed = parser->ParseObject(configJson, saved);
+    // A configuration the reader gives up on half-way gives nothing: no disks and no interfaces either.
+    if (!parsed) saved = SVMInfoLib();
+    if (parsed) {
         vm.description = saved.description;
         vm.tags = saved.tags;
         vm.metadata = saved.metadata;
@@ -117,11 +123,11 @@ bool CGoogleCloudSDKWrapper::FillVMInfo(const std::string& projectId, SVMInfoLib
     return true;
 }
 
-bool CGoogleCloudSDKWrapper::PrepareInstance(const std::string& projectId, SVMInfoLib& vm,
+bool CGoogleCloudSDKWrapper::PrepareInstance(const char* tag, const std::string& projectId, SVMInfoLib& vm,
                                              const std::string& configJson, bool clearDeletionProtection,
                                              const std::map<std::string, std::string>& overrides,
                                              bool dropNodeAffinities) {
-    Debug(__PRETTY_FUNCTION__, "Creating instance");
+    Debug(tag, "Creating instance");
     if (!FillVMInfo(projectId, vm, configJson, overrides)) return false;
     if (clearDeletionProtection) vm.deletionProtection = false;
     std::vector<SNodeAffinityInfo>& affinities = vm.scheduling.nodeAffinities;
@@ -130,19 +136,19 @@ bool CGoogleCloudSDKWrapper::PrepareInstance(const std::string& projectId, SVMIn
             affinities.clear();
         } else if (!CheckValidNodeAffinities(projectId, vm.zone, vm.name, affinities)) {
             affinities.clear();
-            Debug(__PRETTY_FUNCTION__, "No matching Node Affinity found for the Instance [%s]",
-                  vm.name.c_str());
+            Debug(tag, "No matching Node Affinity found for the Instance [%s]", vm.name.c_str());
         }
     }
     return true;
 }
 
 // The new instance has a GUID of its own, so it is read back by its name.
-bool CGoogleCloudSDKWrapper::ReadBackCreatedInstance(const std::string& projectId, SVMInfoLib& vm) {
+bool CGoogleCloudSDKWrapper::ReadBackCreatedInstance(const char* tag, const std::string& projectId,
+                                                     SVMInfoLib& vm) {
     SVMInfoLib created;
     if (!queries->GetVMInfo(projectId, vm.name, "", vm.zone, created, VM_PROP_VM_DISK_LIST)) return false;
     vm = std::move(created);
-    Debug(__PRETTY_FUNCTION__, "Instance created successfully");
+    Debug(tag, "Instance created successfully");
     return true;
 }
 
@@ -150,10 +156,11 @@ bool CGoogleCloudSDKWrapper::CreateInstance(const std::string& projectId, SVMInf
                                             const std::string& configJson, bool clearDeletionProtection,
                                             const std::map<std::string, std::string>& overrides,
                                             bool dropNodeAffinities) {
-    if (!PrepareInstance(projectId, vm, configJson, clearDeletionProtection, overrides, dropNodeAffinities))
+    if (!PrepareInstance(__PRETTY_FUNCTION__, projectId, vm, configJson, clearDeletionProtection, overrides,
+                         dropNodeAffinities))
         return false;
     if (!operations->CreateInstance(projectId, vm)) return false;
-    return ReadBackCreatedInstance(projectId, vm);
+    return ReadBackCreatedInstance(__PRETTY_FUNCTION__, projectId, vm);
 }
 
 bool CGoogleCloudSDKWrapper::CreateInstanceFromJson(const std::string& projectId, const std::string& zone,
@@ -168,7 +175,7 @@ bool CGoogleCloudSDKWrapper::CreateInstanceFromJson(const std::string& projectId
         Error(__PRETTY_FUNCTION__, "Failed to create instance from JSON [%s]", json.c_str());
         return false;
     }
-    return ReadBackCreatedInstance(projectId, vm);
+    return ReadBackCreatedInstance(__PRETTY_FUNCTION__, projectId, vm);
 }
 
 bool CGoogleCloudSDKWrapper::DelayVMDeployment(const std::string& projectId, const std::string& configJson,
@@ -177,7 +184,8 @@ bool CGoogleCloudSDKWrapper::DelayVMDeployment(const std::string& projectId, con
                                                const std::map<std::string, std::string>& overrides,
                                                bool dropNodeAffinities) {
     Debug(__PRETTY_FUNCTION__, "Creating instance configuration JSON");
-    if (!PrepareInstance(projectId, vm, configJson, clearDeletionProtection, overrides, dropNodeAffinities))
+    if (!PrepareInstance(__PRETTY_FUNCTION__, projectId, vm, configJson, clearDeletionProtection, overrides,
+                         dropNodeAffinities))
         return false;
     std::string body;
     if (!parser->GetRequestBody(vm, body)) {

@@ -126,6 +126,12 @@ TEST_F(RestoreEmulatorTest, BacksUpAndRestoresAVmThroughOneZoneExhaustion) {
     EXPECT_EQ(InstancePosts().size(), 2u) << "one retry";
     EXPECT_TRUE(capture.Has(host::kLogDebug, "Retrying operation"));
     EXPECT_TRUE(capture.Has(host::kLogDebug, "Instance created successfully"));
+    // Lines of shared steps carry the tag of the method the caller called.
+    EXPECT_NE(capture.TagOf("Retrying operation").find("CGoogleCloudOperations::CreateInstance("),
+              std::string::npos);
+    for (const char* line : {"Creating instance", "Instance created successfully"})
+        EXPECT_NE(capture.TagOf(line).find("CGoogleCloudSDKWrapper::CreateInstance("), std::string::npos)
+            << line;
     EXPECT_EQ(vm.name, "web-1-r");
     ExpectSameVm(backup.original, vm, "-r");
 }
@@ -203,10 +209,12 @@ TEST_F(RestoreEmulatorTest, ADelayedDeploymentSendsExactlyTheStoredBody) {
     auto wrapper = Connected();
     Backup backup = BackUpAndMakeDisks(*wrapper, "db-2", "-later", "us-central1-b");
     SVMInfoLib vm = backup.record;
+    LogCapture capture;
     ASSERT_TRUE(wrapper->DelayVMDeployment(kProject, backup.configJson, "gcsdk-deployments", "db-2.json", vm,
                                            true, backup.overrides, false))
         << wrapper->GetLastError();
     EXPECT_TRUE(InstancePosts().empty()) << "nothing is created yet";
+    EXPECT_NE(capture.TagOf("Creating instance").find("::DelayVMDeployment("), std::string::npos);
     // Later, db-2 is gone; its addresses are free for the stored body, which names them.
     ASSERT_TRUE(wrapper->DeleteInstance(kProject, "db-2", "", "us-central1-b", false));
 
@@ -224,7 +232,7 @@ TEST_F(RestoreEmulatorTest, ADelayedDeploymentSendsExactlyTheStoredBody) {
     EXPECT_EQ(deployed.name, "db-2-later");
     EXPECT_EQ(deployed.status, "RUNNING");
 
-    LogCapture capture;
+    capture.Clear();
     SVMInfoLib broken;
     EXPECT_FALSE(wrapper->CreateInstanceFromJson(kProject, "us-central1-b", "{oops", broken));
     EXPECT_TRUE(capture.Has(host::kLogError, "Failed to parse the VM configuration JSON [{oops]"));

@@ -153,6 +153,17 @@ TEST_F(StorageEmulatorTest, FillVMInfoCompletesTheRecordFromTheSavedConfiguratio
     SVMInfoLib unmatched = RestoreRecord(*wrapper, configJson);
     EXPECT_FALSE(wrapper->FillVMInfo(kProject, unmatched, "not json", {}));
     EXPECT_TRUE(capture.Has(host::kLogDebug, "Nic info [1] not found in config"));
+
+    // Nor does one the reader gives up on half-way (a label that is not text, read after the
+    // interfaces): what it read before giving up is not used.
+    std::string halfRead = configJson;
+    const size_t labels = halfRead.find("\"labels\":{");
+    ASSERT_NE(labels, std::string::npos);
+    halfRead.insert(labels + 10, "\"broken\":1,");
+    capture.Clear();
+    SVMInfoLib halfMatched = RestoreRecord(*wrapper, configJson);
+    EXPECT_FALSE(wrapper->FillVMInfo(kProject, halfMatched, halfRead, {}));
+    EXPECT_TRUE(capture.Has(host::kLogDebug, "Nic info [1] not found in config")) << capture.Dump();
 }
 
 }  // namespace

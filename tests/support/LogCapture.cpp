@@ -38,6 +38,12 @@ size_t LogCapture::Count(const std::string& message) const {
     return count;
 }
 
+std::string LogCapture::TagOf(const std::string& message) const {
+    for (const auto& line : Lines())
+        if (line.message == message) return line.tag;
+    return "";
+}
+
 bool LogCapture::Mentions(const std::string& text) const {
     for (const auto& line : Lines())
         if (line.message.find(text) != std::string::npos || line.tag.find(text) != std::string::npos)

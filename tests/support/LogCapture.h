@@ -22,6 +22,8 @@ public:
     bool Has(int level, const std::string& message) const;
     // Number of lines with exactly this message, at any level.
     size_t Count(const std::string& message) const;
+    // The tag of the first line with exactly this message; empty when there is none.
+    std::string TagOf(const std::string& message) const;
     // A line whose message contains the text, at any level.
     bool Mentions(const std::string& text) const;
     // Everything captured, one line each, for failure messages.
