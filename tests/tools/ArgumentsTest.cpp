@@ -345,7 +345,7 @@ TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
         "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::WaitForObjectToReachEndState(const string&, "
         "GoogleCloudSDKWrapper::SOperationInfoLib&, const string&, uint32_t, uint32_t)";
     const std::string create =
-        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::CreateInstanceWithRetries(const string&, ...)";
+        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::CreateInstance(const string&, ...)";
     struct Case {
         std::string tag;
         std::string message;
@@ -448,7 +448,7 @@ TEST_F(ProgressTest, FollowsTheLogWhileItLivesAndQuietPrintsNothing) {
     gcsdk::Progress quiet(out, gcsdk::Progress::Mode::kQuiet, "op", Clock());
     host::LogText(host::kLogError, tag,
                   "Error : [IP_IN_USE_BY_ANOTHER_RESOURCE][IP address '10.0.0.2' is in use.]");
-    host::LogText(host::kLogDebug, "bool ns::CGoogleCloudOperations::CreateInstanceWithRetries(int)",
+    host::LogText(host::kLogDebug, "bool ns::CGoogleCloudOperations::CreateInstance(int)",
                   "Instance creation failed with IP conflict error. Retrying with automatic IP address");
     quiet.Finish(true);
     EXPECT_EQ(out.str(), "");

@@ -40,7 +40,8 @@ PollEvent ReadPollLine(const host::LogLine& line) {
                    !event.text.empty()) {
             event.kind = PollEvent::Kind::kError;
         }
-    } else if (Contains(line.tag, "CreateInstanceWithRetries") && Contains(line.message, "Retrying")) {
+    } else if (Contains(line.tag, "CGoogleCloudOperations::CreateInstance") &&
+               Contains(line.message, "Retrying")) {
         event.kind = PollEvent::Kind::kRetry;
     }
     return event;
