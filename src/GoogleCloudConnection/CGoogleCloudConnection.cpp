@@ -30,7 +30,10 @@ bool CanOpenForReading(const std::string& path) {
 CGoogleCloudConnection::CGoogleCloudConnection(ZkGoogleCloudErrorState* state)
     : CGoogleCloudErrorHandler(state), httpClient(new ZKLibCurl), logger(nullptr) {}
 
-CGoogleCloudConnection::~CGoogleCloudConnection() = default;
+// The HTTP client goes first: its handle may still refer to settings the other members hold.
+CGoogleCloudConnection::~CGoogleCloudConnection() {
+    httpClient.reset();
+}
 
 bool CGoogleCloudConnection::get(const std::string& projectId, const std::string& path,
                                  std::string& response) {

@@ -68,13 +68,11 @@ public:
     template <typename T>
     bool ParseObject(const std::string& text, T& record);
     // The array member listKey of the top-level object, one record per object element, appended.
+    // For one page of a paged list, nextPageToken receives the page's "nextPageToken" (empty on the
+    // last page, or when the text is not JSON).
     template <typename T>
-    bool ParseList(const std::string& text, const std::string& listKey, std::vector<T>& records);
-    // One page of a paged list: as ParseList, and nextPageToken receives the page's "nextPageToken"
-    // (empty on the last page, or when the text is not JSON).
-    template <typename T>
-    bool ParseListPage(const std::string& text, const std::string& listKey, std::vector<T>& records,
-                       std::string& nextPageToken);
+    bool ParseList(const std::string& text, const std::string& listKey, std::vector<T>& records,
+                   std::string* nextPageToken = nullptr);
     // One record per object element (other elements are skipped), appended; always true.
     template <typename T>
     bool ConvertList(const mArray& array, std::vector<T>& records);
@@ -141,13 +139,6 @@ bool CGoogleCloudParser::ParseObject(const std::string& text, T& record) {
     }
 }
 
-template <typename T>
-bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& listKey,
-                                   std::vector<T>& records) {
-    std::string ignored;
-    return ParseListPage(text, listKey, records, ignored);
-}
-
 // The list's elements are mapped as the reader completes them, so a long list never exists as a
 // whole tree; they join the caller's records once the text has been read to its end.
 template <typename T>
@@ -168,15 +159,15 @@ private:
 };
 
 template <typename T>
-bool CGoogleCloudParser::ParseListPage(const std::string& text, const std::string& listKey,
-                                       std::vector<T>& records, std::string& nextPageToken) {
-    nextPageToken.clear();
+bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& listKey,
+                                   std::vector<T>& records, std::string* nextPageToken) {
+    if (nextPageToken) nextPageToken->clear();
     ListElementSink<T> sink(*this);
     try {
         mObject object;
         bool sawList = false;
         if (!ZkJson::UnserializeStreaming(text, listKey, object, sink, sawList)) return false;
-        nextPageToken = ZkJson::GetStringValue(object, "nextPageToken");
+        if (nextPageToken) *nextPageToken = ZkJson::GetStringValue(object, "nextPageToken");
         if (!sawList) {
             logger.DebugLvl(__PRETTY_FUNCTION__, 2, "[%s] not found in response.", listKey.c_str());
             return false;

@@ -41,7 +41,7 @@ CGoogleCloudQueries::ListOutcome CGoogleCloudQueries::FetchAllPages(const std::s
         if (!connection->get(projectId, PagePath(path, pageToken), response))
             return ListOutcome::kRequestFailed;
         std::string next;
-        listed = parser->ParseListPage(response, listKey, records, next) || listed;
+        listed = parser->ParseList(response, listKey, records, &next) || listed;
         if (next.empty()) break;
         // A server that hands out the same token again would keep us here for ever.
         if (!seenTokens.insert(next).second) {

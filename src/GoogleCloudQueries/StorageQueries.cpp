@@ -27,7 +27,7 @@ bool CGoogleCloudQueries::GetStorageBuckets(const std::string& projectId,
             return false;
         }
         logger.Debug(__PRETTY_FUNCTION__, "Retrieved storage bucket info [%s]", response.c_str());
-        listed = parser->ParseListPage(response, "items", found, pageToken) || listed;
+        listed = parser->ParseList(response, "items", found, &pageToken) || listed;
     } while (!pageToken.empty() && seenTokens.insert(pageToken).second);
     if (!listed) {
         logger.Debug(__PRETTY_FUNCTION__, "Failed to parse storage bucket info from response [%s]",

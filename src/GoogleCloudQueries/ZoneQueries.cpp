@@ -16,7 +16,9 @@ bool CGoogleCloudQueries::GetZoneInfo(const std::string& projectId, const std::s
     } else {
         for (SNetworkInfoLib& network : record.networkList) {
             std::vector<SSubnetInfoLib> subnets;
-            GetSubNetworkList(projectId, zone, record.region, network.selfLink, subnets, 0);
+            // A list that failed part-way is not half kept.
+            if (!GetSubNetworkList(projectId, zone, record.region, network.selfLink, subnets, 0))
+                subnets.clear();
             network.subnetList = std::move(subnets);
         }
     }

@@ -46,7 +46,7 @@ TEST(ListStreaming, GivesWhatTheWholeTreeWouldGive) {
         std::vector<SZoneInfoLib> zones(1);
         zones[0].name = "kept";
         std::string token = "stale";
-        EXPECT_EQ(parser.ParseListPage(c.text, "items", zones, token), c.parsed) << c.text;
+        EXPECT_EQ(parser.ParseList(c.text, "items", zones, &token), c.parsed) << c.text;
         std::vector<std::string> expected{"kept"};
         expected.insert(expected.end(), c.names.begin(), c.names.end());
         EXPECT_EQ(Names(zones), expected) << c.text;

@@ -101,6 +101,8 @@ TEST(ParserLists, ParseListAndParseObject) {
         EXPECT_EQ(3u, licenses.size());
         EXPECT_EQ(1u, log.Lines().size()) << log.Dump();
         EXPECT_TRUE(log.Has(host::kLogDebug2, "[items] not found in response.")) << log.Dump();
+        EXPECT_NE(log.TagOf("[items] not found in response.").find("CGoogleCloudParser::ParseList("),
+                  std::string::npos);
     }
 
     LogCapture log;
