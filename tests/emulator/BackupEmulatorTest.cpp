@@ -134,6 +134,55 @@ TEST_F(BackupEmulatorTest, DisksFromSnapshotsCarryExactlyTheTemplatesSettings) {
               std::string::npos);
 }
 
+TEST_F(BackupEmulatorTest, ZonalAndRegionalFormsUseTheirOwnLinks) {
+    auto wrapper = Connected();
+    SDiskInfoLib disk;
+    disk.sizeGb = 10;
+    disk.type = "pd-standard";
+    ASSERT_TRUE(wrapper->CreateZonalDisk(kProject, "zonal-disk", "us-central1-a", disk))
+        << wrapper->GetLastError();
+    EXPECT_EQ(disk.status, "READY");
+    EXPECT_EQ(disk.sizeGb, 10);
+    EXPECT_NE(LastBody("POST", "/zones/us-central1-a/disks").find("\"name\":\"zonal-disk\""),
+              std::string::npos);
+
+    SSnapshotInfoLib regionalSnapshot;
+    regionalSnapshot.name = "db-ha-data-regional";
+    ASSERT_TRUE(
+        wrapper->CreateRegionalDiskSnapshot(kProject, "db-ha-data", "us-central1", regionalSnapshot, true))
+        << wrapper->GetLastError();
+    EXPECT_EQ(regionalSnapshot.status, "READY");
+    EXPECT_EQ(
+        Requests("POST", kCompute,
+                 "/compute/v1/projects/gcemu-project-1/regions/us-central1/disks/db-ha-data/createSnapshot"),
+        1u);
+
+    std::string snapshotUrl;
+    ASSERT_TRUE(wrapper->GetSnapshotUri(kProject, "db-ha-data-regional", snapshotUrl));
+    SDiskInfoLib zonalCopy;
+    ASSERT_TRUE(wrapper->CreateZonalDiskFromSnapshot(kProject, snapshotUrl, "db-ha-zonal", "us-central1-b",
+                                                     "pd-balanced", zonalCopy, true))
+        << wrapper->GetLastError();
+    EXPECT_EQ(zonalCopy.zone, "us-central1-b");
+    EXPECT_EQ(zonalCopy.status, "READY");
+    EXPECT_EQ(zonalCopy.sizeGb, 200) << "as large as the snapshot";
+
+    SDiskInfoLib regionalCopy;
+    regionalCopy.replicaZones = {"us-central1-a", "us-central1-c"};
+    ASSERT_TRUE(wrapper->CreateRegionalDiskFromSnapshot(kProject, snapshotUrl, "db-ha-copy", "us-central1",
+                                                        "", regionalCopy, true))
+        << wrapper->GetLastError();
+    EXPECT_EQ(regionalCopy.replicaZones.size(), 2u);
+    EXPECT_TRUE(wrapper->DoesDiskExist(kProject, "db-ha-copy", "", "us-central1", true));
+
+    // Without waiting, each returns once Compute Engine has taken the request.
+    const size_t pollsBefore = OperationPolls();
+    SDiskInfoLib unwaited;
+    ASSERT_TRUE(wrapper->CreateZonalDiskFromSnapshot(kProject, snapshotUrl, "db-ha-unwaited", "us-central1-a",
+                                                     "", unwaited, false));
+    EXPECT_EQ(OperationPolls(), pollsBefore);
+}
+
 TEST_F(BackupEmulatorTest, CreatesClonesMovesAndDeletesDisks) {
     auto wrapper = Connected();
     SDiskInfoLib disk;

@@ -74,6 +74,44 @@ TEST_F(DiscoveryEmulatorTest, AGuidIsScannedForOnceAndThenFoundWithOneRequest) {
     EXPECT_EQ(Emulator().journal().size(), 1u) << "a cache hit costs one zone-scoped request";
 }
 
+TEST_F(DiscoveryEmulatorTest, AScanAsksComputeEngineNotTheCacheAndCachesWhatItFinds) {
+    auto wrapper = Connected();
+    EXPECT_TRUE(wrapper->CheckConnection());
+    const std::string guid = Guid(kProject1, "us-central1-b", "web-2");
+    {
+        // A wrong place in the cache does not mislead a scan.
+        ZKVMGuidCache cache("_GOOGLECLOUD_GUID_CACHE_");
+        ASSERT_TRUE(cache.Init());
+        ASSERT_TRUE(cache.CacheGuid(guid, kProject2, "europe-west4", "europe-west4-a"));
+    }
+    std::string project, region, zone;
+    SVMInfoLib vm;
+    ASSERT_TRUE(wrapper->ScanInstanceByGuid(guid, 0, project, region, zone, vm)) << wrapper->GetLastError();
+    EXPECT_EQ(vm.name, "web-2");
+    EXPECT_EQ(project, kProject1);
+    EXPECT_EQ(zone, "us-central1-b");
+    std::string cachedProject, cachedRegion, cachedZone;
+    ASSERT_TRUE(Cached(guid, cachedProject, cachedRegion, cachedZone));
+    EXPECT_EQ(cachedProject, kProject1);
+    EXPECT_EQ(cachedZone, "us-central1-b") << "the scan's finding replaces the wrong entry";
+    EXPECT_FALSE(wrapper->ScanInstanceByGuid("1", 0, project, region, zone, vm));
+
+    // Listed VMs go into the cache; an entry already there is kept.
+    SVMInfoLib listed;
+    listed.id = "424242";
+    listed.projectId = kProject2;
+    listed.region = "europe-west4";
+    listed.zone = "europe-west4-b";
+    SVMInfoLib moved = listed;
+    moved.zone = "europe-west4-a";
+    wrapper->LookupAndCacheGuid({listed});
+    wrapper->LookupAndCacheGuid({moved});
+    ASSERT_TRUE(Cached("424242", cachedProject, cachedRegion, cachedZone));
+    EXPECT_EQ(cachedProject, kProject2);
+    EXPECT_EQ(cachedRegion, "europe-west4");
+    EXPECT_EQ(cachedZone, "europe-west4-b");
+}
+
 TEST_F(DiscoveryEmulatorTest, AStaleGuidIsReplacedWhenTheVmIsFoundByName) {
     auto wrapper = Connected();
     const std::string oldGuid = Guid(kProject1, "us-central1-a", "web-1");

@@ -205,6 +205,23 @@ TEST_F(RestoreEmulatorTest, NodeAffinitiesAreKeptDroppedOrClearedWhenNoGroupMatc
     EXPECT_EQ(InstancePosts().back().find("nodeAffinities"), std::string::npos);
 }
 
+TEST_F(RestoreEmulatorTest, ANodeAffinityIsValidWhenItsNodeGroupExistsInTheZone) {
+    auto wrapper = Connected();
+    SNodeAffinityInfo group;
+    group.key = "compute.googleapis.com/node-group-name";
+    group.operator_ = "IN";
+    group.values = {"no-such-group", "sole-tenant-group"};
+    SNodeAffinityInfo other;
+    other.key = "compute.googleapis.com/node-name";
+    other.operator_ = "IN";
+    other.values = {"sole-tenant-group"};
+    EXPECT_TRUE(wrapper->CheckValidNodeAffinities(kProject, "us-central1-a", "vm", {other, group}));
+    EXPECT_FALSE(wrapper->CheckValidNodeAffinities(kProject, "us-central1-b", "vm", {group}))
+        << "the group lives in us-central1-a";
+    EXPECT_FALSE(wrapper->CheckValidNodeAffinities(kProject, "us-central1-a", "vm", {other}))
+        << "only the node-group-name key names a group";
+}
+
 TEST_F(RestoreEmulatorTest, ADelayedDeploymentSendsExactlyTheStoredBody) {
     auto wrapper = Connected();
     Backup backup = BackUpAndMakeDisks(*wrapper, "db-2", "-later", "us-central1-b");
