@@ -424,6 +424,17 @@ TEST_F(GcsdkTest, TellsAnEmptyPlaceFromAMistypedOne) {
     EXPECT_EQ(empty.out, "");
     EXPECT_TRUE(Contains(empty.err, "gcsdk: no VMs found\n")) << empty.err;
     EXPECT_EQ(Run({"vms", "--project", "gcemu-empty-project", "--json"}).out, "[]\n");
+    // The library answers a list without items as a failure with no error of its own.
+    for (const char* list : {"snapshots", "buckets"}) {
+        const std::vector<std::string> args = {list, "list", "--project", "gcemu-dev-project"};
+        Result none = Run(args);
+        EXPECT_EQ(none.status, 0) << Shown(args, none);
+        EXPECT_EQ(none.out, "") << Shown(args, none);
+        EXPECT_EQ(none.err, "gcsdk: no " + std::string(list) + " found\n") << Shown(args, none);
+        std::vector<std::string> json = args;
+        json.push_back("--json");
+        EXPECT_EQ(Run(json).out, "[]\n") << list;
+    }
 
     const Case mistyped[] = {
         {{"vms", "--project", "nosuch"}, "gcsdk: listing VMs of nosuch: "},

@@ -35,13 +35,24 @@ GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper* Session::Connect(int& status) {
         m_wrapper.reset();
         return nullptr;
     }
+    Mark();
     return m_wrapper.get();
 }
 
+void Session::Mark() const {
+    if (!m_wrapper) return;
+    m_markError = m_wrapper->GetLastError();
+    m_markCode = m_wrapper->GetLastErrorCode();
+}
+
+bool Session::ErrorChanged() const {
+    return m_wrapper &&
+           (m_wrapper->GetLastError() != m_markError || m_wrapper->GetLastErrorCode() != m_markCode);
+}
+
 bool Session::Listed(bool succeeded, bool empty) const {
-    if (!succeeded) return false;
-    return !(empty && m_wrapper &&
-             !(m_wrapper->GetLastError().empty() && m_wrapper->GetLastErrorCode().empty()));
+    if (!empty) return succeeded;
+    return !ErrorChanged();
 }
 
 bool Session::Follow(const std::string& label, const std::function<bool()>& call,
@@ -50,6 +61,7 @@ bool Session::Follow(const std::string& label, const std::function<bool()>& call
                                 : m_invocation.outIsTerminal ? Progress::Mode::kTerminal
                                                              : Progress::Mode::kLines;
     Progress progress(m_invocation.out, mode, label);
+    Mark();
     const bool succeeded = call();
     progress.Finish(succeeded);
     if (retries) *retries = progress.Retries();
@@ -57,8 +69,9 @@ bool Session::Follow(const std::string& label, const std::function<bool()>& call
 }
 
 int Session::Fail(const std::string& what, const std::string& withoutReason) const {
+    // Before Connect, or with the error of an earlier call, there is no reason to quote.
     std::string message, code;
-    if (m_wrapper) {
+    if (ErrorChanged()) {
         message = m_wrapper->GetLastError();
         code = m_wrapper->GetLastErrorCode();
     }

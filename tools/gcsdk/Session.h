@@ -19,12 +19,18 @@ public:
     // The signed-in facade; null once the reason has been printed, with the exit status in status.
     GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper* Connect(int& status);
 
+    // Notes the library's error state before a call. The library never clears it, so only a change
+    // since the mark is the call's own error. Connect and Follow mark for their callers.
+    void Mark() const;
+
     // Prints "gcsdk: <what>: <GetLastError()> (<GetLastErrorCode()>)" and returns kExitFailure. When the
-    // library gives no reason and there is a plainer way to say it ("no VM named x found"), says that.
+    // error state has not changed since the mark, the library gave no reason: says the plainer way
+    // ("no VM named x found") if there is one, else that no reason was given.
     int Fail(const std::string& what, const std::string& withoutReason = "") const;
 
-    // Whether a list call listed. The library counts a 404 as an empty list (a zone or project without
-    // VMs); an empty list that comes with an error is the user's mistyped project or zone.
+    // Whether a list call (made after Mark) listed. The library answers an empty list, a 404 (a zone or
+    // project without VMs) or a page without items, with or without success but with no new error; an
+    // empty list that comes with a new error is the user's mistyped project or zone.
     bool Listed(bool succeeded, bool empty) const;
 
     // Runs a library call that follows Compute Engine operations, with a progress line for it on out
@@ -35,7 +41,11 @@ public:
 
 private:
     const Invocation& m_invocation;
+    // Whether GetLastError/GetLastErrorCode differ from the mark.
+    bool ErrorChanged() const;
+
     std::unique_ptr<GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper> m_wrapper;
+    mutable std::string m_markError, m_markCode;
 };
 
 }  // namespace gcsdk

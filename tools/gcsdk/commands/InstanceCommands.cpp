@@ -69,6 +69,7 @@ int RunConfig(const Invocation& invocation) {
         zone = vm.zone;
     }
     std::string config;
+    session.Mark();
     if (!cloud->GetInstanceConfigJson(project, name, "", zone, config))
         return session.Fail("reading the configuration of VM " + name + " in zone " + zone);
     invocation.out << config << (config.empty() || config.back() != '\n' ? "\n" : "");

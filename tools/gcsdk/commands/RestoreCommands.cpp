@@ -144,6 +144,7 @@ bool FillMissingDiskJson(const Session& session, CGoogleCloudSDKWrapper& cloud, 
     for (SDiskInfoLib& disk : vm.disks) {
         if (!disk.rawJson.empty()) continue;
         SDiskInfoLib current;
+        session.Mark();
         if (cloud.DoesDiskExist(project, disk.name, vm.zone, "", false)
                 ? cloud.GetDiskInfo(project, disk.name, vm.zone, "", false, current, 0)
                 : cloud.GetDiskInfo(project, disk.name, "", region, true, current, 0)) {
@@ -194,6 +195,7 @@ int RunRestore(const Invocation& invocation) {
     const bool dropAffinities = args.Has("drop-node-affinities");
     if (later) {
         const std::string bucket = args.Value("bucket"), object = args.Value("object");
+        session.Mark();
         if (!cloud->DelayVMDeployment(project, config, bucket, object, vm, clearProtection, overrides,
                                       dropAffinities))
             return session.Fail("keeping the restore of VM " + vm.name + " in bucket " + bucket);

@@ -86,6 +86,7 @@ bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, co
         return false;
     }
     std::string config;
+    session.Mark();
     if (!cloud.GetInstanceConfigJson(vm.projectId, vm.name, "", vm.zone, config)) {
         session.Fail("reading the configuration of VM " + vm.name);
         return false;
@@ -133,6 +134,7 @@ int SnapshotVm(const Invocation& invocation) {
         if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm) || vm.name.empty())
             return session.Fail("looking for VM " + name + " in project " + project,
                                 "no VM named " + name + " found in project " + project);
+        session.Mark();
         if (mask && !cloud->GetVMInfo(project, vm.name, "", vm.zone, vm, mask))
             return session.Fail("reading the disks of VM " + name);
         vm.projectId = project;

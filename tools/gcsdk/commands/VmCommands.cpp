@@ -122,7 +122,8 @@ int RunFind(const Invocation& invocation) {
                                 "no VM with GUID " + guid + " found");
         return PrintFound(invocation, vm, foundProject, foundRegion, foundZone);
     }
-    if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm))
+    // The library may succeed with an empty record when no VM has the name.
+    if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm) || vm.name.empty())
         return session.Fail("looking for VM " + name + " in project " + project,
                             "no VM named " + name + " found in project " + project);
     return PrintFound(invocation, vm, project, "", "");
