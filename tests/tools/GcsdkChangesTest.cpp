@@ -314,6 +314,18 @@ TEST_F(GcsdkChangesTest, CreatesDisksFromSnapshotsAndMovesThemAround) {
         << full.err;
 }
 
+// The saved disk's encryption key goes with the request: the library reads it from the record alone.
+TEST_F(GcsdkChangesTest, ADiskFromASnapshotKeepsTheSavedDisksEncryptionKey) {
+    Ok({"disk", "from-snapshot", "--project", kProject, "--snapshot", "vault-data-20240401", "--name",
+        "vault-restored", "--zone", "us-central1-b", "--saved-disk",
+        SavedDisk("zones/us-central1-b", "vault-data")});
+    std::string body;
+    for (const gcemu::JournalEntry& entry : Emulator().journal().Snapshot())
+        if (entry.method == "POST" && entry.path == "/compute/v1/" + kPrefix + "zones/us-central1-b/disks")
+            body = entry.body;
+    EXPECT_TRUE(Contains(body, "\"diskEncryptionKey\"")) << body;
+}
+
 TEST_F(GcsdkChangesTest, StopsStartsAndDeletesVms) {
     const std::string stopped =
         Ok({"vm", "stop", "--project", kProject, "--name", "web-2"});  // zone looked up

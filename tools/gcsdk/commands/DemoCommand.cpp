@@ -108,7 +108,18 @@ private:
         report.facts = "GUID " + m_guid + " (from a listing); a scan of every project found " + found.name +
                        " in " + project + ", " + zone + " with " + Count(scan, "request") +
                        "; the GUID cache found it again with " + Count(cached, "request");
-        return found.name == kVm && project == kProject;
+        if (found.name != kVm || project != kProject) {
+            report.failure = "the scan and search found " + found.name + " in " + project + ", not " + kVm +
+                             " in " + kProject;
+            return false;
+        }
+        // The point of the cache: one request to the VM's zone instead of a scan.
+        if (cached != 1 || cached >= scan) {
+            report.failure = "the GUID cache saved nothing: the search took " + Count(cached, "request") +
+                             ", the scan " + Count(scan, "request");
+            return false;
+        }
+        return true;
     }
 
     // 2. What a restore needs: the instance resource, each disk's resource, and a snapshot of each disk.

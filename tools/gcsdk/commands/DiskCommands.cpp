@@ -50,6 +50,16 @@ int RunFromSnapshot(const Invocation& invocation) {
 
     const std::string project = args.Value("project"), snapshot = args.Value("snapshot"),
                       name = args.Value("name");
+    // The library takes the encryption key from the record, not from the saved resource.
+    if (!disk.rawJson.empty()) {
+        SDiskInfoLib saved;
+        if (!cloud->ParseDiskInfo(disk.rawJson, saved))
+            return session.Fail("reading the saved disk " + args.Value("saved-disk"),
+                                args.Value("saved-disk") + " is not a disk resource");
+        disk.isEncrypted = saved.isEncrypted;
+        disk.encryptionKey = saved.encryptionKey;
+        session.Mark();
+    }
     // The library takes the snapshot by its URL.
     std::string snapshotUrl;
     if (!cloud->GetSnapshotUri(project, snapshot, snapshotUrl))
