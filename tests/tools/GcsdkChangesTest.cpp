@@ -224,6 +224,51 @@ TEST_F(GcsdkChangesTest, SnapshotsEveryDiskOfAVmAndSavesItsConfiguration) {
         << none.err;
 }
 
+// What --save-config writes comes from the server: a disk name that is no name, or a disk the library
+// could not read, fails the backup before any snapshot instead of leaving a file out or outside DIR.
+TEST_F(GcsdkChangesTest, SavingAConfigurationRefusesWhatItCannotSave) {
+    const std::string web2 = kPrefix + "zones/us-central1-b/instances/web-2";
+    {
+        gcemu::World::Txn world = Emulator().world().Lock();
+        json_spirit::mObject* vm = world.Find(collections::kInstances, web2);
+        ASSERT_TRUE(vm);
+        json_spirit::mArray& disks = (*vm)["disks"].get_array();
+        json_spirit::mObject extra = disks.front().get_obj();
+        const std::string source = ZkJson::GetStringValue(extra, "source");
+        const std::string key = source.substr(source.find("projects/"));
+        json_spirit::mObject* boot = world.Find(collections::kDisks, key);
+        ASSERT_TRUE(boot) << key;
+        json_spirit::mObject bad = *boot;
+        const std::string badKey = key.substr(0, key.rfind('/') + 1) + "Bad_Name";
+        bad["name"] = "Bad_Name";
+        bad["selfLink"] = source.substr(0, source.rfind('/') + 1) + "Bad_Name";
+        world.Put(collections::kDisks, badKey, bad);
+        extra["source"] = source.substr(0, source.rfind('/') + 1) + "Bad_Name";
+        extra["deviceName"] = "Bad_Name";
+        extra["boot"] = false;
+        extra["index"] = static_cast<int>(disks.size());
+        disks.push_back(extra);
+    }
+    const size_t snapshotsBefore =
+        Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/disks/");
+    Result bad =
+        Run({"snapshot", "--project", kProject, "--vm", "web-2", "--save-config", m_dir.File("bad")});
+    EXPECT_EQ(bad.status, 1) << bad.err;
+    EXPECT_TRUE(Contains(bad.err, "has a disk named 'Bad_Name', not a Compute Engine name")) << bad.err;
+
+    // web-1's data disk gone from under it.
+    {
+        gcemu::World::Txn world = Emulator().world().Lock();
+        ASSERT_TRUE(world.Erase(collections::kDisks, kPrefix + "zones/us-central1-a/disks/web-data-1"));
+    }
+    Result unread =
+        Run({"snapshot", "--project", kProject, "--vm", "web-1", "--save-config", m_dir.File("unread")});
+    EXPECT_EQ(unread.status, 1) << unread.err;
+    EXPECT_TRUE(Contains(unread.err, "web-data-1")) << unread.err;
+    EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/disks/"), snapshotsBefore);
+    EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-a/disks/"), 0u);
+}
+
 // On a pipe each status is a plain line; with --json there are none, so stdout stays one JSON value.
 TEST_F(GcsdkChangesTest, ProgressIsPlainLinesOnAPipeAndAbsentWithJson) {
     Emulator().operations().SetPollsUntilDone(3);  // RUNNING twice: one line

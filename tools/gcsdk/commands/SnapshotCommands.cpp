@@ -92,10 +92,29 @@ bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, co
         return false;
     }
     if (!WriteTextFile(dir + "/instance.json", config, error)) return false;
-    for (const SDiskInfoLib& disk : vm.disks)
-        if (!disk.rawJson.empty() &&
-            !WriteTextFile(dir + "/disk-" + disk.name + ".json", disk.rawJson, error))
+    for (const SDiskInfoLib& disk : vm.disks) {
+        if (disk.type == "SCRATCH") continue;  // a local SSD has no disk resource
+        // The name comes from the server and makes a file name: nothing that could leave DIR.
+        if (!IsResourceName(disk.name)) {
+            error = "VM " + vm.name + " has a disk named '" + TerminalSafe(disk.name) +
+                    "', not a Compute Engine name; its resource is not saved";
             return false;
+        }
+        std::string json = disk.rawJson;
+        if (json.empty()) {  // the library could not read it with the VM: a restore would lack it
+            const std::string region = RegionOfDiskUrl(disk.source);
+            SDiskInfoLib read;
+            session.Mark();
+            if (!cloud.GetDiskInfo(vm.projectId, disk.name, region.empty() ? vm.zone : "", region,
+                                   !region.empty(), read, 0) ||
+                read.rawJson.empty()) {
+                session.Fail("reading disk " + disk.name + " of VM " + vm.name);
+                return false;
+            }
+            json = read.rawJson;
+        }
+        if (!WriteTextFile(dir + "/disk-" + disk.name + ".json", json, error)) return false;
+    }
     return true;
 }
 
