@@ -403,6 +403,18 @@ TEST_F(GcsdkChangesTest, StopsStartsAndDeletesVms) {
               "win-app-1");
 }
 
+// The library only logs a disk it failed to delete: the command looks, and names what is left.
+TEST_F(GcsdkChangesTest, DeletingAVmWithItsDisksNamesTheDisksLeft) {
+    Emulator().operations().AddFault(gcemu::OperationFault::Of(
+        gcemu::operation_errors::kResourceInUse, "delete", kPrefix + "zones/us-central1-a/disks/web-data-1"));
+    Result result = Run({"vm", "delete", "--project", kProject, "--name", "web-1", "--delete-disks"});
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    EXPECT_TRUE(Contains(result.err, "gcsdk: VM web-1 deleted, but not its disk web-data-1\n")) << result.err;
+    EXPECT_FALSE(Contains(result.out, "with its disks")) << result.out;
+    EXPECT_EQ(Instance("us-central1-a", "web-1", "name"), "");
+    EXPECT_EQ(Disk("zones/us-central1-a", "web-data-1", "name"), "web-data-1");
+}
+
 // A backup of web-1 restored twice: at once (through zone exhaustion and web-1's address in use), and kept
 // in a bucket to be deployed later.
 TEST_F(GcsdkChangesTest, RestoresAVmNowAndFromABucketLater) {

@@ -11,6 +11,7 @@ namespace gcsdk {
 namespace {
 
 using GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper;
+using GoogleCloudSDKWrapper::SDiskInfoLib;
 using GoogleCloudSDKWrapper::SVMInfoLib;
 
 enum class Change { kStop, kStart, kDelete };
@@ -25,6 +26,17 @@ int RunChange(const Invocation& invocation, Change change) {
     const ParsedArguments& args = invocation.args;
     const std::string project = args.Value("project"), name = args.Value("name"), zone = args.Value("zone");
     const char* verb = change == Change::kStop ? "stop" : change == Change::kStart ? "start" : "delete";
+    // The library deletes the disks one by one and only logs a failure: the disks are checked after.
+    const bool deleteDisks = change == Change::kDelete && args.Has("delete-disks");
+    SVMInfoLib before;
+    if (deleteDisks) {
+        if (!cloud->DoesVMExist(project, name, zone, before) || before.name.empty())
+            return session.Fail("looking for VM " + name + " in project " + project,
+                                "no VM named " + name + " found in project " + project);
+        session.Mark();
+        if (!cloud->GetVMInfo(project, name, "", before.zone, before, VM_PROP_VM_DISK_LIST))
+            return session.Fail("reading the disks of VM " + name);
+    }
     const bool done = session.Follow(std::string(verb) + " " + name, [&] {
         switch (change) {
             case Change::kStop:
@@ -34,7 +46,7 @@ int RunChange(const Invocation& invocation, Change change) {
             case Change::kDelete:
                 break;
         }
-        return cloud->DeleteInstance(project, name, "", zone, args.Has("delete-disks"));
+        return cloud->DeleteInstance(project, name, "", deleteDisks ? before.zone : zone, deleteDisks);
     });
     if (!done)
         return session.Fail(std::string(change == Change::kStop    ? "stopping"
@@ -42,6 +54,19 @@ int RunChange(const Invocation& invocation, Change change) {
                                                                    : "deleting") +
                                 " VM " + name + " of project " + project,
                             "no VM named " + name + " found in project " + project);
+    if (deleteDisks) {
+        std::vector<std::string> remaining;
+        for (const SDiskInfoLib& disk : before.disks) {
+            if (disk.type == "SCRATCH") continue;  // a local SSD goes with the VM
+            const std::string region = RegionOfDiskUrl(disk.source);
+            if (cloud->DoesDiskExist(project, disk.name, region.empty() ? before.zone : "", region,
+                                     !region.empty()))
+                remaining.push_back(disk.name);
+        }
+        if (!remaining.empty())
+            return Complain(invocation, "VM " + name + " deleted, but not its disk" +
+                                            (remaining.size() > 1 ? "s " : " ") + Join(remaining, ", "));
+    }
     const char* state = change == Change::kStop    ? "stopped"
                         : change == Change::kStart ? "started"
                                                    : "deleted";
