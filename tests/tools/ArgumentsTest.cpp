@@ -2,6 +2,7 @@
 // line, tables, credentials, the verbose log's tags, progress lines and resource names.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/Arguments.h"
@@ -279,13 +280,14 @@ TEST(LogSinkTest, VerboseLogPrintsDebugLinesWhileAlive) {
 }
 
 // What ResolveCredentials made of a command line: "ok <p12 file>|<email>|<secret>", or the status and error.
-std::string Resolved(const std::vector<std::string>& args, const char* env) {
+std::string Resolved(const std::vector<std::string>& args, const char* env,
+                     const char* envPassword = nullptr) {
     const std::vector<Option> options = {
         {"key-file", "FILE", ""}, {"p12", "FILE", ""}, {"email", "E", ""}, {"password", "P", ""}};
     ParsedArguments parsed;
     EXPECT_TRUE(ParseArguments(args, 0, options, parsed).ok);
     gcsdk::Credentials credentials;
-    const auto outcome = gcsdk::ResolveCredentials(parsed, env, credentials);
+    const auto outcome = gcsdk::ResolveCredentials(parsed, env, credentials, envPassword);
     switch (outcome.status) {
         case gcsdk::CredentialsOutcome::Status::kOk:
             return "ok " + credentials.keyFileName + "|" + credentials.email + "|" + credentials.secret;
@@ -321,7 +323,9 @@ TEST(CredentialsTest, PicksTheKeyFromOptionsOrEnvironment) {
         {{}, nullptr, noCredentials},
         {{}, "", noCredentials},
         {{"--key-file", key, "--p12", "k.p12"}, nullptr, "usage: give --key-file or --p12, not both"},
-        {{"--p12", "k.p12", "--email", "e"}, nullptr, "usage: --p12 needs --email and --password"},
+        {{"--p12", "k.p12", "--email", "e"},
+         nullptr,
+         "usage: --p12 needs --email and --password (or GCSDK_P12_PASSWORD)"},
         {{"--key-file", key, "--password", "pw"}, nullptr, "usage: --email and --password go with --p12"},
         {{"--key-file", missing},
          nullptr,
@@ -337,6 +341,26 @@ TEST(CredentialsTest, PicksTheKeyFromOptionsOrEnvironment) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Resolved(c.args, c.env), c.expected) << ::testing::PrintToString(c.args);
+}
+
+// The password from GCSDK_P12_PASSWORD unless given; a relative PKCS#12 file that exists made absolute,
+// since the library would look in its certificates folder first.
+TEST(CredentialsTest, ThePkcs12PasswordFromTheEnvironmentAndTheFileMadeAbsolute) {
+    EXPECT_EQ(Resolved({"--p12", "k.p12", "--email", "e"}, nullptr, "envpw"), "ok k.p12|e|envpw");
+    EXPECT_EQ(Resolved({"--p12", "k.p12", "--email", "e", "--password", "pw"}, nullptr, "envpw"),
+              "ok k.p12|e|pw");
+    EXPECT_EQ(Resolved({"--p12", "k.p12", "--email", "e"}, nullptr, ""),
+              "usage: --p12 needs --email and --password (or GCSDK_P12_PASSWORD)");
+
+    testsupport::TempDir dir;
+    const std::string file = dir.Write("key.p12", "not really");
+    const std::string relative = std::filesystem::relative(file).string();
+    ASSERT_FALSE(relative.empty());
+    ASSERT_NE(relative.front(), '/');
+    const std::string resolved = Resolved({"--p12", relative, "--email", "e", "--password", "pw"}, nullptr);
+    ASSERT_EQ(resolved.rfind("ok /", 0), 0u) << resolved;
+    const std::string path = resolved.substr(3, resolved.find('|') - 3);
+    EXPECT_TRUE(std::filesystem::equivalent(path, file)) << path;
 }
 
 TEST(PollLineTest, ReadsTheLibrarysPollingLines) {

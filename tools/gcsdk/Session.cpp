@@ -12,8 +12,8 @@ namespace gcsdk {
 GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper* Session::Connect(int& status) {
     if (m_wrapper) return m_wrapper.get();
     Credentials credentials;
-    const CredentialsOutcome outcome =
-        ResolveCredentials(m_invocation.args, std::getenv("GCSDK_KEY_FILE"), credentials);
+    const CredentialsOutcome outcome = ResolveCredentials(m_invocation.args, std::getenv("GCSDK_KEY_FILE"),
+                                                          credentials, std::getenv("GCSDK_P12_PASSWORD"));
     if (outcome.status == CredentialsOutcome::Status::kUsage) {
         status = m_invocation.UsageError(outcome.error);
         return nullptr;

@@ -26,7 +26,9 @@ Registry MakeRegistry() {
                           {"key-file", "FILE", "Google JSON service-account key (default: $GCSDK_KEY_FILE)"},
                           {"p12", "FILE", "PKCS#12 key file, with --email and --password"},
                           {"email", "EMAIL", "service account of the PKCS#12 key"},
-                          {"password", "PASS", "password of the PKCS#12 key"},
+                          {"password", "PASS",
+                           "password of the PKCS#12 key (default: $GCSDK_P12_PASSWORD, which other users "
+                           "cannot see in the process list)"},
                           {"json", "", "print JSON for scripts instead of tables"},
                           {"verbose", "", "print the library's debug log to stderr"},
                           {"help", "", "show help", 'h'},

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -56,18 +57,27 @@ CredentialsOutcome FromJsonKeyFile(const std::string& path, Credentials& out) {
 
 }  // namespace
 
-CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* envKeyFile, Credentials& out) {
+CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* envKeyFile, Credentials& out,
+                                      const char* envP12Password) {
     using Status = CredentialsOutcome::Status;
     const bool p12 = args.Has("p12");
     if (args.Has("key-file") && p12) return Outcome(Status::kUsage, "give --key-file or --p12, not both");
     if (!p12 && (args.Has("email") || args.Has("password")))
         return Outcome(Status::kUsage, "--email and --password go with --p12");
     if (p12) {
-        if (!args.Has("email") || !args.Has("password"))
-            return Outcome(Status::kUsage, "--p12 needs --email and --password");
+        const bool envPassword = envP12Password && *envP12Password;
+        if (!args.Has("email") || (!args.Has("password") && !envPassword))
+            return Outcome(Status::kUsage, "--p12 needs --email and --password (or GCSDK_P12_PASSWORD)");
         out.keyFileName = args.Value("p12");
+        // The library looks for a relative name under its own certificates folder first.
+        std::error_code code;
+        if (std::filesystem::path(out.keyFileName).is_relative() &&
+            std::filesystem::exists(out.keyFileName, code)) {
+            const std::filesystem::path absolute = std::filesystem::absolute(out.keyFileName, code);
+            if (!code) out.keyFileName = absolute.string();
+        }
         out.email = args.Value("email");
-        out.secret = args.Value("password");
+        out.secret = args.Has("password") ? args.Value("password") : std::string(envP12Password);
         out.source = "PKCS#12 file " + out.keyFileName;
         return Outcome(Status::kOk, "");
     }

@@ -1,5 +1,6 @@
 // Which service-account key to sign in with: --key-file (a Google JSON key), --p12 with --email and
-// --password, or the JSON key named by GCSDK_KEY_FILE. The secret is never part of any message.
+// --password (or GCSDK_P12_PASSWORD), or the JSON key named by GCSDK_KEY_FILE. The secret is never part of
+// any message.
 #pragma once
 
 #include <string>
@@ -22,8 +23,10 @@ struct CredentialsOutcome {
     std::string error;
 };
 
-// envKeyFile: the value of GCSDK_KEY_FILE (null or empty when unset).
-CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* envKeyFile, Credentials& out);
+// envKeyFile: the value of GCSDK_KEY_FILE, envP12Password that of GCSDK_P12_PASSWORD (null or empty when
+// unset); --password wins over the variable, which keeps the password out of the process list.
+CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* envKeyFile, Credentials& out,
+                                      const char* envP12Password = nullptr);
 
 // client_email and private_key of a Google JSON service-account key; false with the reason otherwise.
 bool ParseJsonKey(const std::string& text, std::string& email, std::string& privateKey, std::string& error);
