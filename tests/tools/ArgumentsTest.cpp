@@ -240,6 +240,9 @@ TEST(TableTest, CountsCodePointsAndDefusesControlCharacters) {
         {"\xF0\x9F\x99\x82 ok", "\xF0\x9F\x99\x82 ok"},
     };
     for (const auto& [text, safe] : cases) EXPECT_EQ(gcsdk::TerminalSafe(text), safe) << text;
+    // A document keeps its lines and indentation; a sequence split by them is still cut.
+    EXPECT_EQ(gcsdk::TerminalSafeText("{\n\t\"a\": \"\x1b]0;x\x07\r\"\n}\n"), "{\n\t\"a\": \"?]0;x??\"\n}\n");
+    EXPECT_EQ(gcsdk::TerminalSafeText("\xC3\n\xA9\t\x9b"), "?\n?\t?");
     EXPECT_EQ(gcsdk::DisplayWidth("\xF0\x9F\x99\x82 ok"), 4u);
 }
 

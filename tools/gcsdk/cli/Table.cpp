@@ -61,6 +61,18 @@ std::string TerminalSafe(const std::string& text) {
     return safe;
 }
 
+std::string TerminalSafeText(const std::string& text) {
+    std::string safe;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find_first_of("\n\t", start);
+        safe += TerminalSafe(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return safe;
+        safe += text[end];
+        start = end + 1;
+    }
+}
+
 size_t DisplayWidth(const std::string& text) {
     // Counts lead bytes; TerminalSafe text is valid UTF-8.
     return static_cast<size_t>(std::count_if(

@@ -9,6 +9,8 @@ namespace gcsdk {
 // Text made safe for a terminal: control characters (C0, DEL, C1) and invalid UTF-8 become '?', so
 // a resource name cannot break a table or send escape sequences.
 std::string TerminalSafe(const std::string& text);
+// The same for a whole document printed to a terminal (JSON a server sent): newlines and tabs stay.
+std::string TerminalSafeText(const std::string& text);
 // Columns a text takes: one per UTF-8 code point.
 size_t DisplayWidth(const std::string& text);
 

@@ -97,6 +97,8 @@ int RunConfig(const Invocation& invocation) {
     session.Mark();
     if (!cloud->GetInstanceConfigJson(project, name, "", zone, config))
         return session.Fail("reading the configuration of VM " + name + " in zone " + zone);
+    // What the server sent, escape sequences included, is not for a terminal.
+    if (invocation.outIsTerminal) config = TerminalSafeText(config);
     invocation.out << config << (config.empty() || config.back() != '\n' ? "\n" : "");
     invocation.out.flush();
     return kExitOk;

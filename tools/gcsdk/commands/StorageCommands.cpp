@@ -107,6 +107,8 @@ int RunObjectGet(const Invocation& invocation) {
         Say(invocation, "wrote " + args.Value("output"));
         return kExitOk;
     }
+    // What the bucket holds, escape sequences included, is not for a terminal.
+    if (invocation.outIsTerminal) json = TerminalSafeText(json);
     invocation.out << json << (json.empty() || json.back() != '\n' ? "\n" : "");
     invocation.out.flush();
     return kExitOk;
