@@ -403,6 +403,33 @@ TEST_F(GcsdkChangesTest, StopsStartsAndDeletesVms) {
               "win-app-1");
 }
 
+// A detach of a disk from a VM it is not attached to is refused, not reported done; a delete of several
+// snapshots that fails part-way still tells a script which are gone.
+TEST_F(GcsdkChangesTest, RefusesADetachThatWouldDetachNothingAndReportsPartialDeletes) {
+    const size_t before = Emulator().journal().size();
+    Result detach = Run({"disk", "detach", "--project", kProject, "--name", "cache-1", "--vm", "web-2",
+                         "--zone", "us-central1-b"});
+    EXPECT_EQ(detach.status, 1);
+    EXPECT_EQ(detach.err, "gcsdk: disk cache-1 is not attached to VM web-2\n");
+    EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/instances/web-2/"), 0u);
+    EXPECT_GT(Emulator().journal().size(), before);
+
+    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
+        "s-a"});
+    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
+        "s-b"});
+    Emulator().operations().AddFault(gcemu::OperationFault::Of(gcemu::operation_errors::kResourceInUse,
+                                                               "delete", kPrefix + "global/snapshots/s-b"));
+    Result partial =
+        Run({"snapshots", "delete", "--project", kProject, "--name", "s-a", "--name", "s-b", "--json"});
+    EXPECT_EQ(partial.status, 1);
+    EXPECT_EQ(partial.out, "{\"deleted\":[\"s-a\"],\"failed\":\"s-b\"}\n");
+    EXPECT_TRUE(Contains(partial.err, "gcsdk: deleting snapshot s-b of project " + kProject + ": "))
+        << partial.err;
+    EXPECT_EQ(Snapshot("s-a", "name"), "");
+    EXPECT_EQ(Snapshot("s-b", "name"), "s-b");
+}
+
 // The library only logs a disk it failed to delete: the command looks, and names what is left.
 TEST_F(GcsdkChangesTest, DeletingAVmWithItsDisksNamesTheDisksLeft) {
     Emulator().operations().AddFault(gcemu::OperationFault::Of(
@@ -434,9 +461,10 @@ TEST_F(GcsdkChangesTest, RestoresAVmNowAndFromABucketLater) {
     const std::vector<std::string> saved = {"--config",     dir + "/instance.json",
                                             "--saved-disk", dir + "/disk-web-1.json",
                                             "--saved-disk", dir + "/disk-web-data-1.json"};
-    const auto restore = [&](std::vector<std::string> args) {
+    // Without the data disk's saved resource when no --disk replaces it (an extra disk instead).
+    const auto restore = [&](std::vector<std::string> args, bool replacesDataDisk = true) {
         args.insert(args.begin(), {"restore", "--project", kProject, "--zone", "us-central1-a"});
-        args.insert(args.end(), saved.begin(), saved.end());
+        args.insert(args.end(), saved.begin(), saved.end() - (replacesDataDisk ? 0 : 2));
         return args;
     };
 
@@ -467,7 +495,8 @@ TEST_F(GcsdkChangesTest, RestoresAVmNowAndFromABucketLater) {
         Object(ReadFile(dir + "/instance.json"))["networkInterfaces"].get_array()[0].get_obj(), "network");
     const std::string later =
         Ok(restore({"--name", "l-vm", "--disk", "l-web-1=web-1", "--disk", "l-web-data-1", "--nic", network,
-                    "--later", "--bucket", "b-restores", "--object", "later/l-vm.json"}));
+                    "--later", "--bucket", "b-restores", "--object", "later/l-vm.json"},
+                   false));
     EXPECT_TRUE(Contains(later, "create the VM with: gcsdk deploy --project " + kProject +
                                     " --zone us-central1-a --bucket b-restores --object later/l-vm.json\n"))
         << later;
@@ -503,7 +532,10 @@ TEST_F(GcsdkChangesTest, RestoreHoldsTheCommandLineAgainstTheSavedConfiguration)
         std::vector<std::string> disks;
         std::string message;
     };
+    const std::string savedData = SavedDisk("zones/us-central1-a", "web-data-1");
     const Case cases[] = {
+        {{"--disk", "a=web-1", "--saved-disk", savedData},
+         "--saved-disk " + savedData + ": no --disk replaces saved disk web-data-1"},
         {{"--disk", "x=nosuch"},
          "--disk x=nosuch: the saved configuration has no disk nosuch (it has web-1, web-data-1)"},
         {{"--disk", "a=web-1", "--disk", "b=web-1"}, "--disk b=web-1: saved disk web-1 is replaced twice"},

@@ -1,4 +1,5 @@
 // disk from-snapshot, attach, detach, move, delete and show.
+#include <algorithm>
 #include <ostream>
 
 #include "Session.h"
@@ -110,6 +111,12 @@ int RunDetach(const Invocation& invocation) {
 
     const ParsedArguments& args = invocation.args;
     const std::string disk = args.Value("name"), vm = args.Value("vm");
+    // The library succeeds when the disk is attached to nothing: look first.
+    SDiskInfoLib current;
+    if (!cloud->GetDiskInfo(args.Value("project"), disk, args.Value("zone"), "", false, current, 0))
+        return session.Fail("reading disk " + disk + " in zone " + args.Value("zone"));
+    if (std::find(current.users.begin(), current.users.end(), vm) == current.users.end())
+        return Complain(invocation, "disk " + disk + " is not attached to VM " + vm);
     if (!session.Follow("detach " + disk + " from " + vm, [&] {
             return cloud->DetachDisk(args.Value("project"), disk, vm, args.Value("zone"));
         }))

@@ -117,8 +117,9 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
     return true;
 }
 
-// Saved disk resources by the disk's name.
-bool ReadSavedDisks(const Invocation& invocation, std::map<std::string, std::string>& disks) {
+// Saved disk resources by the disk's name; paths: the file each came from.
+bool ReadSavedDisks(const Invocation& invocation, std::map<std::string, std::string>& disks,
+                    std::map<std::string, std::string>& paths) {
     for (const std::string& path : invocation.args.Values("saved-disk")) {
         std::string text, error;
         json_spirit::mObject disk;
@@ -132,6 +133,7 @@ bool ReadSavedDisks(const Invocation& invocation, std::map<std::string, std::str
             return false;
         }
         disks[name] = text;
+        paths[name] = path;
     }
     return true;
 }
@@ -178,11 +180,15 @@ int RunRestore(const Invocation& invocation) {
     if (!ReadSavedInstance(config, saved))
         return Complain(invocation,
                         args.Value("config") + " is not an instance resource (a JSON object with disks)");
-    std::map<std::string, std::string> savedDisks;
-    if (!ReadSavedDisks(invocation, savedDisks)) return kExitFailure;
+    std::map<std::string, std::string> savedDisks, savedDiskPaths;
+    if (!ReadSavedDisks(invocation, savedDisks, savedDiskPaths)) return kExitFailure;
     SVMInfoLib vm;
     std::map<std::string, std::string> overrides;
     if (!PlanRestore(args, saved, savedDisks, vm, overrides, error)) return invocation.UsageError(error);
+    // A saved disk no --disk replaces would be ignored: most likely a mistyped --disk.
+    for (const auto& [name, path] : savedDiskPaths)
+        if (!overrides.count(name))
+            return invocation.UsageError("--saved-disk " + path + ": no --disk replaces saved disk " + name);
 
     Session session(invocation);
     int status = kExitOk;

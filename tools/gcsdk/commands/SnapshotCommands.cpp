@@ -267,8 +267,12 @@ int RunSnapshotsDelete(const Invocation& invocation) {
     json_spirit::mArray deleted;
     for (const std::string& name : invocation.args.Values("name")) {
         if (!session.Follow("delete snapshot " + name,
-                            [&] { return cloud->DeleteDiskSnapshot(project, name); }))
+                            [&] { return cloud->DeleteDiskSnapshot(project, name); })) {
+            // A script still learns which ones are gone.
+            if (invocation.Json())
+                PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}, {"failed", name}});
             return session.Fail("deleting snapshot " + name + " of project " + project);
+        }
         Say(invocation, "deleted snapshot " + name);
         deleted.push_back(name);
     }
