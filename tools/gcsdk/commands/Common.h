@@ -11,6 +11,9 @@
 
 namespace gcsdk {
 
+// --project P, as most commands take it.
+inline const Option kProjectIdOption{"project", "P", "project id"};
+
 // --zone Z or --region R: where a disk lives.
 struct DiskLocation {
     std::string zone;

@@ -186,7 +186,6 @@ int RunShow(const Invocation& invocation) {
     return kExitOk;
 }
 
-const Option kProject{"project", "P", "project id"};
 const Option kZone{"zone", "Z", "zone of the disk"};
 const Option kRegion{"region", "R", "region of a regional disk"};
 
@@ -205,7 +204,7 @@ void AddDiskCommands(Registry& registry) {
         "regional\n"
         "disk its replica zones unless --replica-zones names others.";
     fromSnapshot.options = {
-        kProject,
+        kProjectIdOption,
         {"snapshot", "S", "the snapshot's name"},
         {"name", "D", "name of the new disk"},
         {"zone", "Z", "zone of a zonal disk"},
@@ -223,7 +222,7 @@ void AddDiskCommands(Registry& registry) {
     attach.summary = "Attach a zonal disk to a VM";
     attach.usage = "--project P --name D --vm V --zone Z";
     attach.options = {
-        kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
+        kProjectIdOption, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
     attach.run = RunAttach;
     registry.Add(std::move(attach));
 
@@ -232,7 +231,7 @@ void AddDiskCommands(Registry& registry) {
     detach.summary = "Detach a zonal disk from a VM";
     detach.usage = "--project P --name D --vm V --zone Z";
     detach.options = {
-        kProject, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
+        kProjectIdOption, {"name", "D", "the disk"}, {"vm", "V", "the VM"}, {"zone", "Z", "zone of both"}};
     detach.run = RunDetach;
     registry.Add(std::move(detach));
 
@@ -240,7 +239,8 @@ void AddDiskCommands(Registry& registry) {
     move.name = "disk move";
     move.summary = "Move a zonal disk to another zone";
     move.usage = "--project P --name D --zone Z --to-zone Z2";
-    move.options = {kProject, {"name", "D", "the disk"}, kZone, {"to-zone", "Z2", "the zone to move it to"}};
+    move.options = {
+        kProjectIdOption, {"name", "D", "the disk"}, kZone, {"to-zone", "Z2", "the zone to move it to"}};
     move.run = RunMove;
     registry.Add(std::move(move));
 
@@ -248,7 +248,7 @@ void AddDiskCommands(Registry& registry) {
     remove.name = "disk delete";
     remove.summary = "Delete a disk (done also when it was gone already)";
     remove.usage = "--project P --name D (--zone Z | --region R)";
-    remove.options = {kProject, {"name", "D", "the disk"}, kZone, kRegion};
+    remove.options = {kProjectIdOption, {"name", "D", "the disk"}, kZone, kRegion};
     remove.run = RunDelete;
     registry.Add(std::move(remove));
 
@@ -256,7 +256,7 @@ void AddDiskCommands(Registry& registry) {
     show.name = "disk show";
     show.summary = "Show a disk";
     show.usage = "--project P --name D (--zone Z | --region R)";
-    show.options = {kProject, {"name", "D", "the disk"}, kZone, kRegion};
+    show.options = {kProjectIdOption, {"name", "D", "the disk"}, kZone, kRegion};
     show.run = RunShow;
     registry.Add(std::move(show));
 }

@@ -317,7 +317,7 @@ void AddSnapshotCommands(Registry& registry) {
     list.name = "snapshots list";
     list.summary = "List the snapshots of a project";
     list.usage = "--project P";
-    list.options = {{"project", "P", "project id"}};
+    list.options = {kProjectIdOption};
     list.run = RunSnapshotsList;
     registry.Add(std::move(list));
 
@@ -325,7 +325,7 @@ void AddSnapshotCommands(Registry& registry) {
     remove.name = "snapshots delete";
     remove.summary = "Delete snapshots";
     remove.usage = "--project P --name SNAP [--name SNAP ...]";
-    remove.options = {{"project", "P", "project id"}, {"name", "SNAP", "a snapshot to delete (repeatable)"}};
+    remove.options = {kProjectIdOption, {"name", "SNAP", "a snapshot to delete (repeatable)"}};
     remove.run = RunSnapshotsDelete;
     registry.Add(std::move(remove));
 }

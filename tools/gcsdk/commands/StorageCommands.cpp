@@ -121,7 +121,7 @@ void AddStorageCommands(Registry& registry) {
     buckets.name = "buckets list";
     buckets.summary = "List the Cloud Storage buckets of a project";
     buckets.usage = "--project P";
-    buckets.options = {{"project", "P", "project id"}};
+    buckets.options = {kProjectIdOption};
     buckets.run = RunBucketsList;
     registry.Add(std::move(buckets));
 
@@ -129,7 +129,7 @@ void AddStorageCommands(Registry& registry) {
     create.name = "bucket create";
     create.summary = "Create a bucket (nothing to do when it exists)";
     create.usage = "--project P --name B";
-    create.options = {{"project", "P", "project id"}, {"name", "B", "the bucket's name"}};
+    create.options = {kProjectIdOption, {"name", "B", "the bucket's name"}};
     create.run = RunBucketCreate;
     registry.Add(std::move(create));
 
@@ -152,7 +152,7 @@ void AddStorageCommands(Registry& registry) {
     get.description =
         "The library downloads objects only as VM configurations: an object that is not one is refused.\n"
         "There is no download of other objects.";
-    get.options = {{"project", "P", "project id"},
+    get.options = {kProjectIdOption,
                    {"bucket", "B", "the bucket"},
                    {"object", "O", "the object's name"},
                    {"output", "FILE", "write it to FILE instead of printing it"}};
