@@ -13,25 +13,6 @@ namespace {
 // Bodies handed to the write callback in pieces no larger than curl's own.
 constexpr size_t kCallbackChunk = 64 * 1024;
 
-const char* MethodName(int requestType) {
-    switch (requestType) {
-        case ZKLibCurl::REQ_GET:
-            return "GET";
-        case ZKLibCurl::REQ_POST:
-            return "POST";
-        case ZKLibCurl::REQ_PUT:
-            return "PUT";
-        case ZKLibCurl::REQ_DELETE:
-            return "DELETE";
-        case ZKLibCurl::REQ_HEAD:
-            return "HEAD";
-        case ZKLibCurl::REQ_PATCH:
-            return "PATCH";
-        default:
-            return nullptr;
-    }
-}
-
 bool HasLineBreak(const char* line) {
     return std::strpbrk(line, "\r\n") != nullptr;
 }
@@ -49,6 +30,25 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+const char* ZKLibCurl::MethodName(int requestType) {
+    switch (requestType) {
+        case REQ_GET:
+            return "GET";
+        case REQ_POST:
+            return "POST";
+        case REQ_PUT:
+            return "PUT";
+        case REQ_DELETE:
+            return "DELETE";
+        case REQ_HEAD:
+            return "HEAD";
+        case REQ_PATCH:
+            return "PATCH";
+        default:
+            return nullptr;
+    }
+}
 
 ZKLibCurl::ZKLibCurl() = default;
 ZKLibCurl::~ZKLibCurl() = default;

@@ -21,6 +21,9 @@ public:
     // Largest signature SignSHA256withRSA writes (a 32768-bit key).
     static constexpr size_t kMaxSignatureBytes = 4096;
 
+    // "GET", "POST", ... of a request type; null for a type that is none.
+    static const char* MethodName(int requestType);
+
     ZKLibCurl();
     ~ZKLibCurl();
     ZKLibCurl(const ZKLibCurl&) = delete;

@@ -22,23 +22,6 @@ namespace {
 const char kDefaultContentType[] = "Content-Type: application/x-www-form-urlencoded";
 const char kJsonContentType[] = "Content-Type: application/json";
 
-const char* MethodName(int requestType) {
-    switch (requestType) {
-        case ZKLibCurl::REQ_GET:
-            return "GET";
-        case ZKLibCurl::REQ_POST:
-            return "POST";
-        case ZKLibCurl::REQ_PUT:
-            return "PUT";
-        case ZKLibCurl::REQ_DELETE:
-            return "DELETE";
-        case ZKLibCurl::REQ_PATCH:
-            return "PATCH";
-        default:
-            return "?";
-    }
-}
-
 // A folder opens for reading too, and would then be taken for the key file.
 bool CanOpenForReading(const std::string& path) {
     struct stat info {};
@@ -204,7 +187,8 @@ void CGoogleCloudConnection::RecordFailedExchange(int requestType, const std::st
     SetErrorCode(code);
     // One line per failed exchange, so that a caller listing many places can tell which of them failed.
     logger.Debug(__PRETTY_FUNCTION__, "Request failed: method [%s] code [%s] url [%s] message [%s]",
-                 MethodName(requestType), code.c_str(), url.c_str(), RedactCredentials(message).c_str());
+                 ZKLibCurl::MethodName(requestType) ? ZKLibCurl::MethodName(requestType) : "?", code.c_str(),
+                 url.c_str(), RedactCredentials(message).c_str());
 }
 
 bool CGoogleCloudConnection::computeUrl(const std::string& projectId, const std::string& path,
