@@ -1,13 +1,17 @@
 #include "emulator/Server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <mutex>
@@ -126,6 +130,33 @@ std::string HostWithoutPort(std::string host) {
     return ToLower(host);
 }
 
+// SO_REUSEADDR lets a new emulator take a port whose old connections linger in TIME_WAIT. httplib's
+// default also sets SO_REUSEPORT, which would let a second emulator share a port in use, and its clients
+// meet the other one's certificate.
+void ExclusivePortOptions(socket_t sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// Why 127.0.0.1:port cannot be bound: httplib keeps the error to itself, so bind a socket of our own with
+// the same options and read its errno.
+std::string BindFailure(int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (sock < 0) return std::strerror(errno);
+    ExclusivePortOptions(sock);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool bound = ::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = errno;
+    ::close(sock);
+    if (bound) return "the port could not be bound";
+    if (error == EADDRINUSE) return "the port is in use";
+    if (error == EACCES) return "permission denied (ports below 1024 need privileges)";
+    return std::strerror(error);
+}
+
 Request ToRequest(const httplib::Request& in) {
     Request request;
     request.method = in.method;
@@ -171,6 +202,7 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
     m_server->set_keep_alive_max_count(1000000);
     m_server->set_keep_alive_timeout(30);
     m_server->set_tcp_nodelay(true);
+    m_server->set_socket_options(ExclusivePortOptions);
     m_server->new_task_queue = [] { return new ConnectionThreads(); };
 }
 
@@ -185,7 +217,8 @@ int Server::Start(int port) {
         if (m_port <= 0) throw std::runtime_error("cannot listen on an ephemeral port of 127.0.0.1");
     } else {
         if (!m_server->bind_to_port("127.0.0.1", port))
-            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+                                     BindFailure(port));
         m_port = port;
     }
     static_cast<ListeningServer*>(m_server.get())->WidenBacklog();

@@ -132,6 +132,40 @@ TEST(EmulatorLifecycleTest, StopEndsStallsAndIdleConnectionsPromptly) {
     (void)port;
 }
 
+// A second emulator on a port in use must fail rather than share it: its clients would meet the other
+// one's certificate.
+TEST(EmulatorLifecycleTest, APortInUseIsRefusedWithTheReason) {
+    gcemu::Emulator first;
+    first.Start();
+    gcemu::Emulator::Options options;
+    options.port = first.Port();
+    gcemu::Emulator second(options);
+    const std::string expected =
+        "cannot listen on 127.0.0.1:" + std::to_string(first.Port()) + ": the port is in use";
+    try {
+        second.Start();
+        ADD_FAILURE() << "the second emulator listens on the first one's port";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(expected, error.what());
+    }
+    EXPECT_FALSE(second.IsRunning());
+
+    // Every connection still reaches the first, whose CA its clients trust.
+    for (int i = 0; i < 4; ++i) {
+        httplib::SSLClient client("127.0.0.1", first.Port());
+        client.set_ca_cert_path(first.CaFile().c_str());
+        client.enable_server_certificate_verification(true);
+        const auto result = client.Get("/_gcemu/journal");
+        ASSERT_TRUE(result) << httplib::to_string(result.error());
+        EXPECT_EQ(200, result->status);
+    }
+
+    // Once the first has stopped, the port is free for another.
+    first.Stop();
+    second.Start();
+    EXPECT_EQ(options.port, second.Port());
+}
+
 TEST(EmulatorRouterTest, TemplatesMatchAndCapture) {
     gcemu::Router router;
     const std::vector<std::string> compute = {"compute.googleapis.com"};
