@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "emulator/Emulator.h"
@@ -71,6 +72,44 @@ TEST(EmulatorWorldTest, WorldFileSeedsProjects) {
         SCOPED_TRACE(bad);
         options.worldFile = dir.Write("bad.json", bad);
         EXPECT_ANY_THROW(gcemu::Emulator{options});
+    }
+}
+
+// A misspelt member anywhere in a world file stops the emulator with the entry named, rather than
+// leaving out what it was meant to hold.
+TEST(EmulatorWorldTest, UnknownMembersAreErrorsEverywhere) {
+    const std::string vm = R"({"name": "vm", "zone": "us-central1-a", "bootDisk": )"
+                           R"({"sourceImage": "projects/debian-cloud/global/images/family/debian-12"})";
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"projects": [], "projetcs": []})", "world: the top level: unknown member 'projetcs'"},
+        {R"({"projects": [{"projectId": "p", "dsks": []}]})", "world: project p: unknown member 'dsks'"},
+        {R"({"projects": [{"projectId": "p", "parent": {"type": "folder", "id": "1", "name": "f"}}]})",
+         "world: project p: parent: unknown member 'name'"},
+        {R"({"projects": [{"projectId": "p", "compute": {"xpnStatus": "HOST"}}]})",
+         "world: project p: compute: unknown member 'xpnStatus'"},
+        {R"({"locations": {"regions": [], "zones": []}, "projects": []})",
+         "world: locations: unknown member 'zones'"},
+        {R"({"imageProjects": [{"projectId": "x-cloud", "licences": []}], "projects": []})",
+         "world: imageProjects[0]: unknown member 'licences'"},
+        {R"({"projects": [{"projectId": "p", "networks": [{"name": "default"}], "instances": [)" + vm +
+             R"(, "networkInterfaces": [{"network": "default", "accessConfigs": [{"nat": "1.2.3.4"}]}]}]}]})",
+         "world: project p: instances[0] (vm): networkInterfaces[0]: accessConfigs: unknown member 'nat'"},
+        {R"({"projects": [{"projectId": "p", "networks": [{"name": "default"}], "instances": [)" + vm +
+             R"(, "sheduling": {}}]}]})",
+         "world: project p: instances[0] (vm): unknown member 'sheduling'"},
+    };
+    const testsupport::TempDir dir;
+    gcemu::Emulator::Options options;
+    options.stateDir = dir.File("state");
+    for (const auto& [world, message] : cases) {
+        SCOPED_TRACE(world);
+        options.worldFile = dir.Write("typo.json", world);
+        try {
+            gcemu::Emulator emulator(options);
+            ADD_FAILURE() << "the world loaded";
+        } catch (const std::invalid_argument& error) {
+            EXPECT_EQ(message, error.what());
+        }
     }
 }
 
