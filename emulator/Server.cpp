@@ -16,7 +16,9 @@
 #include <list>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "emulator/Encoding.h"
 #include "host/HbDebug.h"
@@ -157,7 +159,22 @@ std::string BindFailure(int port) {
     return std::strerror(error);
 }
 
-Request ToRequest(const httplib::Request& in) {
+// A request with neither Content-Length nor Transfer-Encoding has no body (RFC 9112, section 6.3), but
+// httplib would wait for the client to close the connection and then answer 400. False when the body
+// could not be read.
+bool ReadBody(const httplib::Request& in, const httplib::ContentReader& read, std::string& body) {
+    if (!in.has_header("Content-Length") && !in.has_header("Transfer-Encoding")) return true;
+    // httplib parses multipart bodies itself; gcemu takes no multipart uploads, so they are read and left.
+    if (in.is_multipart_form_data())
+        return read([](const httplib::MultipartFormData&) { return true; },
+                    [](const char*, size_t) { return true; });
+    return read([&body](const char* data, size_t length) {
+        body.append(data, length);
+        return true;
+    });
+}
+
+Request ToRequest(const httplib::Request& in, std::string body) {
     Request request;
     request.method = in.method;
     request.host = HostWithoutPort(in.get_header_value("Host"));
@@ -167,7 +184,7 @@ Request ToRequest(const httplib::Request& in) {
     request.path = target.substr(0, question);
     if (question != std::string::npos) request.rawQuery = target.substr(question + 1);
     request.query = ParseQuery(request.rawQuery);
-    request.body = in.body;
+    request.body = std::move(body);
     for (const auto& [name, value] : in.headers) request.headers.emplace(ToLower(name), value);
     return request;
 }
@@ -178,8 +195,8 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
     : m_dispatcher(dispatcher),
       m_server(std::make_unique<ListeningServer>(certificate.certificate(), certificate.key())) {
     if (!m_server->is_valid()) throw std::runtime_error("the TLS server could not take the certificate");
-    auto handler = [this](const httplib::Request& in, httplib::Response& out) {
-        Request request = ToRequest(in);
+    auto serve = [this](const httplib::Request& in, std::string body, httplib::Response& out) {
+        Request request = ToRequest(in, std::move(body));
         const int fd = in.ssl ? SSL_get_fd(in.ssl) : -1;
         ConnectionThreads::NoteSocket(fd);
         Response response;
@@ -192,13 +209,23 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
         for (const auto& [name, value] : response.headers) out.set_header(name, value);
         out.set_content(response.body, response.contentType.c_str());
     };
+    auto withoutBody = [serve](const httplib::Request& in, httplib::Response& out) { serve(in, "", out); };
+    auto withBody = [serve](const httplib::Request& in, httplib::Response& out,
+                            const httplib::ContentReader& read) {
+        std::string body;
+        if (!ReadBody(in, read, body)) {
+            if (out.status < 400) out.status = 400;
+            return;
+        }
+        serve(in, std::move(body), out);
+    };
     // "." would not match a path with a line break in it.
     const std::string any = "[\\s\\S]*";
-    m_server->Get(any, handler);
-    m_server->Post(any, handler);
-    m_server->Put(any, handler);
-    m_server->Patch(any, handler);
-    m_server->Delete(any, handler);
+    m_server->Get(any, withoutBody);
+    m_server->Post(any, withBody);
+    m_server->Put(any, withBody);
+    m_server->Patch(any, withBody);
+    m_server->Delete(any, withBody);
     m_server->set_keep_alive_max_count(1000000);
     m_server->set_keep_alive_timeout(30);
     m_server->set_tcp_nodelay(true);

@@ -1,4 +1,5 @@
-// The emulator's parts on their own: world files, starting and stopping, and routing.
+// The emulator's parts on their own: world files, starting and stopping, reading requests, and routing.
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <stdlib.h>
@@ -203,6 +204,72 @@ TEST(EmulatorLifecycleTest, APortInUseIsRefusedWithTheReason) {
     first.Stop();
     second.Start();
     EXPECT_EQ(options.port, second.Port());
+}
+
+// A control request whose options are all optional may come without a body: with Content-Length: 0,
+// or with no Content-Length at all (curl -X POST), which is no body either.
+TEST(EmulatorControlApiTest, NoBodyMeansNoOptions) {
+    gcemu::Emulator emulator;
+    emulator.Start();
+    struct Reply {
+        long status = 0;
+        std::string body;
+    };
+    const auto send = [&emulator](const std::string& method, const std::string& path, bool contentLength) {
+        Reply reply;
+        CURL* curl = curl_easy_init();
+        const std::string url = "https://localhost:" + std::to_string(emulator.Port()) + path;
+        const std::string ca = emulator.CaFile();
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_CAINFO, ca.c_str());
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+        if (contentLength) {
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
+        }
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);  // only against a hang
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+        curl_easy_setopt(
+            curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+                static_cast<std::string*>(out)->append(data, size * count);
+                return size * count;
+            });
+        const CURLcode code = curl_easy_perform(curl);
+        EXPECT_EQ(CURLE_OK, code) << curl_easy_strerror(code);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+        curl_easy_cleanup(curl);
+        return reply;
+    };
+    struct Case {
+        const char* method;
+        const char* path;
+        int status;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"POST", "/_gcemu/reset", 200, "{}"},
+        {"POST", "/_gcemu/operations/finish", 200, "{}"},
+        {"DELETE", "/_gcemu/faults", 200, "{}"},
+        {"DELETE", "/_gcemu/operations/faults", 200, "{}"},
+        {"DELETE", "/_gcemu/journal", 200, "{}"},
+        // Where the body is required, its absence is said, not waited for.
+        {"POST", "/_gcemu/operations/polls", 400, "\"pollsUntilDone\" must be a number"},
+        {"POST", "/_gcemu/service-accounts", 400, "an account needs an \"email\" with an '@'"},
+    };
+    for (const bool contentLength : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.method) + " " + c.path +
+                         (contentLength ? " Content-Length: 0" : " no body"));
+            const Reply reply = send(c.method, c.path, contentLength);
+            EXPECT_EQ(c.status, reply.status) << reply.body;
+            if (c.status == 200) {
+                EXPECT_EQ(c.body, reply.body);
+            } else {
+                EXPECT_EQ(c.body,
+                          ZkJson::GetStringValue(ParseObject(reply.body).at("error").get_obj(), "message"));
+            }
+        }
+    }
 }
 
 TEST(EmulatorRouterTest, TemplatesMatchAndCapture) {
