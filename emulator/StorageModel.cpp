@@ -92,6 +92,18 @@ std::string Etag(uint64_t generation, uint64_t metageneration) {
     return Base64Encode(bytes);
 }
 
+// Element text: object names may hold '&' and '<'.
+std::string XmlText(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        escaped += c == '&'   ? std::string("&amp;")
+                   : c == '<' ? std::string("&lt;")
+                   : c == '>' ? std::string("&gt;")
+                              : std::string(1, c);
+    }
+    return escaped;
+}
+
 }  // namespace
 
 Response StorageError(int code, const std::string& reason, const std::string& message) {
@@ -106,12 +118,14 @@ Response NoSuchBucket() {
     return StorageError(404, "notFound", "The specified bucket does not exist.");
 }
 
-Response XmlError(int code, const std::string& errorCode, const std::string& message) {
+Response XmlError(int code, const std::string& errorCode, const std::string& message,
+                  const std::string& details) {
     Response response;
     response.status = code;
     response.contentType = "application/xml; charset=UTF-8";
     response.body = "<?xml version='1.0' encoding='UTF-8'?><Error><Code>" + errorCode + "</Code><Message>" +
-                    message + "</Message></Error>";
+                    message + "</Message>" +
+                    (details.empty() ? "" : "<Details>" + XmlText(details) + "</Details>") + "</Error>";
     return response;
 }
 

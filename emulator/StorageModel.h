@@ -23,8 +23,9 @@ inline constexpr char kObjectData[] = "storage.objectData";
 // Cloud Storage's JSON errors carry no "status" member.
 Response StorageError(int code, const std::string& reason, const std::string& message);
 Response NoSuchBucket();
-// What the XML API answers on the plain /bucket/object path.
-Response XmlError(int code, const std::string& errorCode, const std::string& message);
+// What the XML API answers on the plain /bucket/object path; details (escaped here) name what is missing.
+Response XmlError(int code, const std::string& errorCode, const std::string& message,
+                  const std::string& details = "");
 
 // Google's naming rules: 3-63 characters (222 when dotted, 63 per dot-separated part) of lower-case
 // letters, digits, '-', '_' and '.', a letter or digit at both ends, no IPv4 address, nothing that

@@ -56,7 +56,9 @@ Response StorageApi::PlainDownload(const Request& request) {
         return XmlError(404, "NoSuchBucket", "The specified bucket does not exist.");
     const std::string key = ObjectKey(request.Param("bucket"), request.Param("object"));
     const mObject* object = world.Find(collections::kObjects, key);
-    if (!object) return XmlError(404, "NoSuchKey", "The specified key does not exist.");
+    if (!object)
+        return XmlError(404, "NoSuchKey", "The specified key does not exist.",
+                        "No such object: " + request.Param("bucket") + "/" + request.Param("object"));
     return Media(*object, *world.Find(collections::kObjectData, key));
 }
 

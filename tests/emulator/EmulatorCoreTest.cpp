@@ -389,7 +389,7 @@ TEST_F(EmulatorCoreTest, UnknownProjectAndUnknownRoutesAre404s) {
 
     // The same path on a host that does not serve it, and paths nobody serves.
     for (const std::string& url :
-         {std::string("https://storage.googleapis.com/compute/v1/projects/gcemu-project-1/"),
+         {std::string("https://cloudresourcemanager.googleapis.com/compute/v1/projects/gcemu-project-1/"),
           std::string("https://compute.googleapis.com/compute/v1/projects/p/zones/"),
           std::string("https://compute.googleapis.com/_gcemu/journal")}) {
         SCOPED_TRACE(url);

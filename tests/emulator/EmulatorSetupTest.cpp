@@ -322,6 +322,12 @@ TEST(EmulatorRouterTest, TemplatesMatchAndCapture) {
          "/storage/v1/b/{bucket}/o/{object=**}",
          {{"bucket", "bk"}, {"object", "a/b c"}}},
         {"storage.googleapis.com", "GET", "/storage/v1/b/bk/o", nullptr, {}},
+        {"storage.googleapis.com",
+         "GET",
+         "/storage/v1/b/bk/o//a//b+c%2Fd/",
+         "/storage/v1/b/{bucket}/o/{object=**}",
+         {{"bucket", "bk"}, {"object", "/a//b+c/d/"}}},  // empty segments kept, decoded once
+        {"storage.googleapis.com", "GET", "/storage/v1/b/bk/o/", nullptr, {}},  // never an empty capture
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.method) + " " + c.host + c.path);
