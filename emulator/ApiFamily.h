@@ -1,6 +1,6 @@
 // What an API family (Compute instances, Storage, KMS...) implements to join the emulator: its routes,
-// and the seeding of its collections from the world document. A family lives in one file under api/
-// and is listed once in api/Families.cpp.
+// and the seeding of its collections from the world document. A family lives under api/ (one file, or one
+// per resource when it is large) and is listed once in api/Families.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "emulator/ComputeFilter.h"
 
+#include <re2/re2.h>
+
 #include <cctype>
 #include <stdexcept>
 
@@ -56,60 +58,32 @@ bool FieldText(const mObject& resource, const std::vector<std::string>& path, st
     return false;
 }
 
+// The literal of "eq"/"ne" as the pattern RE2 gets: the quotes taken off, every backslash kept.
+std::string PatternOf(const std::string& literal) {
+    if (literal.empty()) throw std::invalid_argument("no value");
+    const char quote = literal[0];
+    if (quote != '"' && quote != '\'') return literal;
+    std::string pattern;
+    size_t at = 1;
+    for (; at < literal.size() && literal[at] != quote; ++at) {
+        // An escaped quote does not end the literal; RE2 reads "\"" as '"'.
+        if (literal[at] == '\\' && at + 1 < literal.size()) pattern += literal[at++];
+        pattern += literal[at];
+    }
+    if (at >= literal.size()) throw std::invalid_argument("an unterminated quoted literal");
+    if (at + 1 != literal.size()) throw std::invalid_argument("text after a quoted literal");
+    return pattern;
+}
+
+std::shared_ptr<const re2::RE2> Compile(const std::string& pattern) {
+    re2::RE2::Options options;
+    options.set_log_errors(false);  // a bad pattern is the client's 400, not a line in our log
+    auto compiled = std::make_shared<const re2::RE2>(pattern, options);
+    if (!compiled->ok()) throw std::invalid_argument("not an RE2 pattern: " + compiled->error());
+    return compiled;
+}
+
 }  // namespace
-
-SimplePattern::SimplePattern(const std::string& pattern) {
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '*' || c == '+' || c == '?') {
-            if (m_atoms.empty() || m_atoms.back().repeat != 0)
-                throw std::invalid_argument("a repeat without an operand");
-            m_atoms.back().repeat = c;
-            continue;
-        }
-        Atom atom;
-        if (c == '\\') {
-            if (++i == pattern.size()) throw std::invalid_argument("a trailing '\\'");
-            atom.literal = pattern[i];
-        } else if (c == '.') {
-            atom.any = true;
-        } else if (std::string("()[]{}|^$").find(c) != std::string::npos) {
-            throw std::invalid_argument(std::string("'") + c + "' is not supported");
-        } else {
-            atom.literal = c;
-        }
-        m_atoms.push_back(atom);
-    }
-}
-
-bool SimplePattern::FullMatch(const std::string& text) const {
-    // The set of atoms the match may stand before, advanced one character at a time.
-    const size_t count = m_atoms.size();
-    std::vector<char> states(count + 1, 0);
-    std::vector<char> next(count + 1, 0);
-    auto close = [this, count](std::vector<char>& set) {
-        for (size_t i = 0; i < count; ++i) {
-            if (set[i] && (m_atoms[i].repeat == '*' || m_atoms[i].repeat == '?')) set[i + 1] = 1;
-        }
-    };
-    states[0] = 1;
-    close(states);
-    for (const char c : text) {
-        std::fill(next.begin(), next.end(), 0);
-        bool any = false;
-        for (size_t i = 0; i < count; ++i) {
-            const Atom& atom = m_atoms[i];
-            if (!states[i] || !(atom.any || atom.literal == c)) continue;
-            any = true;
-            next[i + 1] = 1;
-            if (atom.repeat == '*' || atom.repeat == '+') next[i] = 1;
-        }
-        if (!any) return false;
-        close(next);
-        states.swap(next);
-    }
-    return states[count] != 0;
-}
 
 ComputeFilter::ComputeFilter(const std::string& text) {
     const std::string expression = Trim(text);
@@ -131,9 +105,8 @@ ComputeFilter::ComputeFilter(const std::string& text) {
     const bool spaced = !rest.empty() && rest[0] == ' ';
     if (spaced && (operation.compare(0, 3, "eq ") == 0 || operation.compare(0, 3, "ne ") == 0)) {
         m_op = operation[0] == 'e' ? Op::kRegexEq : Op::kRegexNe;
-        m_value = Unquote(Trim(operation.substr(3)));
-        if (m_value.empty()) throw std::invalid_argument("no value");
-        m_pattern.emplace_back(m_value);
+        m_value = PatternOf(Trim(operation.substr(3)));
+        m_pattern = Compile(m_value);
         return;
     }
     size_t valueAt = 0;
@@ -163,9 +136,9 @@ bool ComputeFilter::Matches(const mObject& resource) const {
     const bool present = FieldText(resource, m_path, text);
     switch (m_op) {
         case Op::kRegexEq:
-            return present && m_pattern.front().FullMatch(text);
+            return present && re2::RE2::FullMatch(text, *m_pattern);
         case Op::kRegexNe:
-            return !present || !m_pattern.front().FullMatch(text);
+            return !present || !re2::RE2::FullMatch(text, *m_pattern);
         case Op::kEquals:
             return present && text == m_value;
         case Op::kNotEquals:

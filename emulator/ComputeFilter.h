@@ -1,37 +1,27 @@
 // The list filter of Compute Engine, in the forms clients send: one comparison of a field (a dotted
 // path such as "labels.env") with a value.
 //
-//   name eq vm-1            regular expression that must match the whole field; "ne" negates
+//   name eq vm-1            RE2 regular expression that must match the whole field; "ne" negates
+//   name eq "web\-1"        the literal unquoted, 'single' or "double" quoted; inside quotes a backslash
+//                           keeps the next character in the literal, and RE2 gets the backslashes as written
 //   labels.env=prod         AIP-160: equality; also "!=", ":" (substring) and ":*" (has the field)
 //   labels.env = "prod"     spaces around the operator and quotes around the value are allowed
 //
-// The regular expressions are the safe subset that matches in linear time: literal characters, '.',
-// '\' escapes, and the '*', '+', '?' repeats. Anything else ('(', '[', '|', '{', '^', '$'), and
-// filters joining several comparisons, are refused as Google refuses an expression it cannot read.
+// Filters joining several comparisons, and literals RE2 refuses, are refused as Google refuses an
+// expression it cannot read.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/json/JsonValue.h"
 
+namespace re2 {
+class RE2;
+}
+
 namespace gcemu {
-
-// A pattern of the safe subset, matched against whole texts.
-class SimplePattern {
-public:
-    // Throws std::invalid_argument for syntax outside the subset.
-    explicit SimplePattern(const std::string& pattern);
-    bool FullMatch(const std::string& text) const;
-
-private:
-    struct Atom {
-        bool any = false;  // '.'
-        char literal = 0;
-        char repeat = 0;  // 0, '*', '+' or '?'
-    };
-    std::vector<Atom> m_atoms;
-};
 
 class ComputeFilter {
 public:
@@ -46,7 +36,7 @@ private:
     Op m_op = Op::kAll;
     std::vector<std::string> m_path;
     std::string m_value;
-    std::vector<SimplePattern> m_pattern;  // one for the regular-expression forms
+    std::shared_ptr<const re2::RE2> m_pattern;  // the regular-expression forms only
 };
 
 }  // namespace gcemu

@@ -106,6 +106,8 @@ mArray AccessConfigs(const SeedEntry& nic) {
     if (const mArray* given = nic.Array("accessConfigs")) {
         for (const mValue& value : *given) {
             const SeedEntry config(value, nic.where() + ": accessConfigs");
+            config.Allow({"kind", "type", "name", "natIP", "networkTier", "setPublicPtr",
+                          "publicPtrDomainName", "externalIpv6", "externalIpv6PrefixLength"});
             mObject access = config.object();
             access["kind"] = "compute#accessConfig";
             access.emplace("type", "ONE_TO_ONE_NAT");

@@ -314,6 +314,7 @@ std::vector<SeedEntry> CatalogEntries(World::Txn& world, const char* list) {
     const mValue& locations = SeedCatalog(world, "locations");
     if (locations.is_null()) return {};
     const SeedEntry catalog(locations, "locations");
+    catalog.Allow({"regions", "machineTypes", "diskTypes"});
     return SeedSection(catalog.object(), list, "locations");
 }
 

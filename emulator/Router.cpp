@@ -81,11 +81,11 @@ struct Router::Compiled {
         for (size_t i = 0; i < segments.size(); ++i) {
             const Segment& segment = segments[i];
             if (segment.rest) {
+                // Empty segments are part of the value: an object may be named "a//b" or "dir/".
                 std::string value;
-                for (size_t j = i; j < count; ++j) {
-                    if (parts[j].empty()) return false;
+                for (size_t j = i; j < count; ++j)
                     value += (j == i ? "" : "/") + PercentDecode(parts[j], false);
-                }
+                if (value.empty()) return false;
                 captured[segment.name] = value;
                 break;
             }

@@ -2,8 +2,9 @@
 //
 // A template is a path whose segments are literals or captures: "/compute/v1/projects/{project}".
 // A capture may sit between literal text in its segment ("{instance}:start"), and the last segment
-// may capture the rest of the path ("{object=**}"). A template ending in "/?" also matches the path
-// with a trailing slash. Captured values are percent-decoded into Request::params.
+// may capture the rest of the path ("{object=**}", empty segments included, never empty). A template
+// ending in "/?" also matches the path with a trailing slash. Captured values are percent-decoded once
+// into Request::params, '+' left as it is.
 #pragma once
 
 #include <functional>

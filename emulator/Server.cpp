@@ -1,18 +1,24 @@
 #include "emulator/Server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "emulator/Encoding.h"
 #include "host/HbDebug.h"
@@ -126,7 +132,49 @@ std::string HostWithoutPort(std::string host) {
     return ToLower(host);
 }
 
-Request ToRequest(const httplib::Request& in) {
+// SO_REUSEADDR lets a new emulator take a port whose old connections linger in TIME_WAIT. httplib's
+// default also sets SO_REUSEPORT, which would let a second emulator share a port in use, and its clients
+// meet the other one's certificate.
+void ExclusivePortOptions(socket_t sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// Why 127.0.0.1:port cannot be bound: httplib keeps the error to itself, so bind a socket of our own with
+// the same options and read its errno.
+std::string BindFailure(int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (sock < 0) return std::strerror(errno);
+    ExclusivePortOptions(sock);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool bound = ::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = errno;
+    ::close(sock);
+    if (bound) return "the port could not be bound";
+    if (error == EADDRINUSE) return "the port is in use";
+    if (error == EACCES) return "permission denied (ports below 1024 need privileges)";
+    return std::strerror(error);
+}
+
+// A request with neither Content-Length nor Transfer-Encoding has no body (RFC 9112, section 6.3), but
+// httplib would wait for the client to close the connection and then answer 400. False when the body
+// could not be read.
+bool ReadBody(const httplib::Request& in, const httplib::ContentReader& read, std::string& body) {
+    if (!in.has_header("Content-Length") && !in.has_header("Transfer-Encoding")) return true;
+    // httplib parses multipart bodies itself; gcemu takes no multipart uploads, so they are read and left.
+    if (in.is_multipart_form_data())
+        return read([](const httplib::MultipartFormData&) { return true; },
+                    [](const char*, size_t) { return true; });
+    return read([&body](const char* data, size_t length) {
+        body.append(data, length);
+        return true;
+    });
+}
+
+Request ToRequest(const httplib::Request& in, std::string body) {
     Request request;
     request.method = in.method;
     request.host = HostWithoutPort(in.get_header_value("Host"));
@@ -136,7 +184,7 @@ Request ToRequest(const httplib::Request& in) {
     request.path = target.substr(0, question);
     if (question != std::string::npos) request.rawQuery = target.substr(question + 1);
     request.query = ParseQuery(request.rawQuery);
-    request.body = in.body;
+    request.body = std::move(body);
     for (const auto& [name, value] : in.headers) request.headers.emplace(ToLower(name), value);
     return request;
 }
@@ -147,8 +195,8 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
     : m_dispatcher(dispatcher),
       m_server(std::make_unique<ListeningServer>(certificate.certificate(), certificate.key())) {
     if (!m_server->is_valid()) throw std::runtime_error("the TLS server could not take the certificate");
-    auto handler = [this](const httplib::Request& in, httplib::Response& out) {
-        Request request = ToRequest(in);
+    auto serve = [this](const httplib::Request& in, std::string body, httplib::Response& out) {
+        Request request = ToRequest(in, std::move(body));
         const int fd = in.ssl ? SSL_get_fd(in.ssl) : -1;
         ConnectionThreads::NoteSocket(fd);
         Response response;
@@ -161,16 +209,27 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
         for (const auto& [name, value] : response.headers) out.set_header(name, value);
         out.set_content(response.body, response.contentType.c_str());
     };
+    auto withoutBody = [serve](const httplib::Request& in, httplib::Response& out) { serve(in, "", out); };
+    auto withBody = [serve](const httplib::Request& in, httplib::Response& out,
+                            const httplib::ContentReader& read) {
+        std::string body;
+        if (!ReadBody(in, read, body)) {
+            if (out.status < 400) out.status = 400;
+            return;
+        }
+        serve(in, std::move(body), out);
+    };
     // "." would not match a path with a line break in it.
     const std::string any = "[\\s\\S]*";
-    m_server->Get(any, handler);
-    m_server->Post(any, handler);
-    m_server->Put(any, handler);
-    m_server->Patch(any, handler);
-    m_server->Delete(any, handler);
+    m_server->Get(any, withoutBody);
+    m_server->Post(any, withBody);
+    m_server->Put(any, withBody);
+    m_server->Patch(any, withBody);
+    m_server->Delete(any, withBody);
     m_server->set_keep_alive_max_count(1000000);
     m_server->set_keep_alive_timeout(30);
     m_server->set_tcp_nodelay(true);
+    m_server->set_socket_options(ExclusivePortOptions);
     m_server->new_task_queue = [] { return new ConnectionThreads(); };
 }
 
@@ -185,7 +244,8 @@ int Server::Start(int port) {
         if (m_port <= 0) throw std::runtime_error("cannot listen on an ephemeral port of 127.0.0.1");
     } else {
         if (!m_server->bind_to_port("127.0.0.1", port))
-            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+                                     BindFailure(port));
         m_port = port;
     }
     static_cast<ListeningServer*>(m_server.get())->WidenBacklog();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 
@@ -22,6 +23,23 @@ namespace {
 
 constexpr uint64_t kFirstId = 1000000000000000001ULL;
 
+// The members a world file knows (WORLD.md); the families read the sections. A misspelt member is an
+// error: ignored, it would leave a world without what the test meant it to hold.
+constexpr std::initializer_list<const char*> kTopLevelMembers = {"projects", "locations", "imageProjects"};
+constexpr std::initializer_list<const char*> kProjectMembers = {
+    "projectId",      "projectNumber", "name",      "labels",    "parent",      "createTime",
+    "lifecycleState", "compute",       "regions",   "networks",  "subnetworks", "nodeGroups",
+    "disks",          "images",        "snapshots", "instances", "sharedVpc",   "buckets"};
+
+void AllowOnly(const mObject& object, std::initializer_list<const char*> names, const std::string& where) {
+    for (const auto& member : object) {
+        bool known = false;
+        for (const char* name : names) known = known || member.first == name;
+        if (!known)
+            throw std::invalid_argument("world: " + where + ": unknown member '" + member.first + "'");
+    }
+}
+
 const mArray& SeedProjects(const mObject& document) {
     static const mArray kNone;
     const mArray* projects = ZkJson::FindArray(document, "projects");
@@ -37,6 +55,13 @@ mObject ProjectResource(const mValue& entry, size_t index) {
     const mObject& seed = entry.get_obj();
     const std::string projectId = ZkJson::GetStringValue(seed, "projectId");
     if (projectId.empty()) throw std::invalid_argument("world: a project has no projectId");
+    AllowOnly(seed, kProjectMembers, "project " + projectId);
+    const auto parent = seed.find("parent");
+    if (parent != seed.end()) {
+        if (parent->second.type() != json_spirit::obj_type)
+            throw std::invalid_argument("world: project " + projectId + ": 'parent' is not an object");
+        AllowOnly(parent->second.get_obj(), {"type", "id"}, "project " + projectId + ": parent");
+    }
     mObject project;
     project["projectId"] = projectId;
     const auto number = seed.find("projectNumber");
@@ -77,6 +102,7 @@ std::string FormatTime(int64_t epochSecs, int offsetMinutes) {
 }  // namespace
 
 World::World(mObject document) : m_document(std::move(document)) {
+    AllowOnly(m_document, kTopLevelMembers, "the top level");
     Lock().Reseed();
 }
 

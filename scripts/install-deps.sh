@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev                      # VM GUID cache store
   libtinyxml2-dev                     # the XML error bodies of Cloud Storage's XML API
   libcpp-httplib-dev                  # HTTPS server of the emulator and of HTTP client tests
+  libre2-dev                          # the emulator's Compute list filters (Google's regular expressions)
   libgtest-dev libgmock-dev           # tests
   libbenchmark-dev nlohmann-json3-dev # benchmarks (nlohmann is the reference parser)
   python3 python3-jwt                 # independent JWT verification in tests

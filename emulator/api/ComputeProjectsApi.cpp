@@ -5,6 +5,7 @@
 #include <string>
 
 #include "emulator/ApiFamily.h"
+#include "emulator/ComputeModel.h"
 #include "emulator/GoogleErrors.h"
 #include "host/ZkJson.h"
 
@@ -13,9 +14,6 @@ namespace {
 
 using json_spirit::mArray;
 using json_spirit::mObject;
-
-// Compute Engine's links name www.googleapis.com whichever host was asked.
-constexpr const char* kComputeBase = "https://www.googleapis.com/compute/v1/";
 
 // The compute#project of a Resource Manager project, with the seed's "compute" members laid over it.
 mObject ComputeProject(World::Txn& world, const mObject& project) {
@@ -38,9 +36,13 @@ mObject ComputeProject(World::Txn& world, const mObject& project) {
     resource["vmDnsSetting"] = "ZONAL_ONLY";
 
     const mObject* seed = world.SeedProject(projectId);
-    const mObject* overrides = seed ? ZkJson::FindObject(*seed, "compute") : nullptr;
-    if (overrides) {
-        for (const auto& [name, value] : *overrides) resource[name] = value;
+    if (seed && seed->count("compute")) {
+        const SeedEntry overrides(seed->at("compute"), "project " + projectId + ": compute");
+        overrides.Allow({"kind", "id", "name", "description", "creationTimestamp", "selfLink",
+                         "commonInstanceMetadata", "defaultServiceAccount", "xpnProjectStatus",
+                         "defaultNetworkTier", "vmDnsSetting", "enabledFeatures", "quotas",
+                         "usageExportLocation"});
+        for (const auto& [name, value] : overrides.object()) resource[name] = value;
     }
     if (resource["commonInstanceMetadata"].type() != json_spirit::obj_type)
         throw std::invalid_argument("world: commonInstanceMetadata of " + projectId + " is not an object");

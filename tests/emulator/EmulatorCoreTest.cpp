@@ -15,7 +15,6 @@
 #include "emulator/CertificateAuthority.h"
 #include "emulator/Emulator.h"
 #include "emulator/Journal.h"
-#include "emulator/Router.h"
 #include "host/HostClock.h"
 #include "host/Settings.h"
 #include "host/ZKLibCurl.h"
@@ -390,7 +389,7 @@ TEST_F(EmulatorCoreTest, UnknownProjectAndUnknownRoutesAre404s) {
 
     // The same path on a host that does not serve it, and paths nobody serves.
     for (const std::string& url :
-         {std::string("https://storage.googleapis.com/compute/v1/projects/gcemu-project-1/"),
+         {std::string("https://cloudresourcemanager.googleapis.com/compute/v1/projects/gcemu-project-1/"),
           std::string("https://compute.googleapis.com/compute/v1/projects/p/zones/"),
           std::string("https://compute.googleapis.com/_gcemu/journal")}) {
         SCOPED_TRACE(url);
@@ -663,173 +662,6 @@ TEST_F(EmulatorCoreTest, ResetWorldRestoresTheSeed) {
     EXPECT_EQ(0u, emulator().journal().size());
     EXPECT_EQ(0u, emulator().faults().Pending());
     EXPECT_EQ(200, Get(kProject1, token).status);  // tokens survive a reset
-}
-
-// A world file seeds the projects and Compute's view of them.
-TEST(EmulatorWorldTest, WorldFileSeedsProjects) {
-    const testsupport::TempDir dir;
-    const std::string world = dir.Write("world.json", R"({"projects":[
-        {"projectId":"host-project","projectNumber":123456,"labels":{"team":"a"},
-         "compute":{"xpnProjectStatus":"HOST",
-                    "commonInstanceMetadata":{"items":[{"key":"enable-oslogin","value":"TRUE"}]}}},
-        {"projectId":"plain"}]})");
-    gcemu::Emulator::Options options;
-    options.worldFile = world;
-    options.stateDir = dir.File("state");
-    gcemu::Emulator emulator(options);
-    gcemu::World::Txn txn = emulator.world().Lock();
-    const mObject* project = txn.FindProject("host-project");
-    ASSERT_NE(nullptr, project);
-    EXPECT_EQ("123456", ZkJson::GetStringValue(*project, "projectNumber"));
-    EXPECT_EQ("ACTIVE", ZkJson::GetStringValue(*project, "lifecycleState"));
-    EXPECT_EQ("host-project", ZkJson::GetStringValue(*project, "name"));
-    const mObject* compute = txn.Find(gcemu::collections::kComputeProjects, "host-project");
-    ASSERT_NE(nullptr, compute);
-    EXPECT_EQ("HOST", ZkJson::GetStringValue(*compute, "xpnProjectStatus"));
-    EXPECT_EQ("123456-compute@developer.gserviceaccount.com",
-              ZkJson::GetStringValue(*compute, "defaultServiceAccount"));
-    const mObject& metadata = compute->at("commonInstanceMetadata").get_obj();
-    EXPECT_EQ("compute#metadata", ZkJson::GetStringValue(metadata, "kind"));
-    EXPECT_EQ(12u, ZkJson::GetStringValue(metadata, "fingerprint").size());
-    ASSERT_NE(nullptr, txn.Find(gcemu::collections::kComputeProjects, "plain"));
-    EXPECT_EQ(nullptr, txn.FindProject("gcemu-project-1"));
-
-    for (const char* bad : {R"({"projects":{}})", R"({"projects":[{"name":"no id"}]})",
-                            R"({"projects":[{"projectId":"a"},{"projectId":"a"}]})", "[]", "not json"}) {
-        SCOPED_TRACE(bad);
-        options.worldFile = dir.Write("bad.json", bad);
-        EXPECT_ANY_THROW(gcemu::Emulator{options});
-    }
-}
-
-// Stop must not wait for a stalled request or for connections idling in keep-alive.
-TEST(EmulatorLifecycleTest, StopEndsStallsAndIdleConnectionsPromptly) {
-    testsupport::TempDir dir;
-    const std::string journalFile = dir.File("journal.jsonl");
-    // The variable is read when the emulator is made; a run-wide value comes back right after.
-    const char* runWide = std::getenv("GCEMU_JOURNAL_FILE");
-    const std::string previous = runWide ? runWide : "";
-    ::setenv("GCEMU_JOURNAL_FILE", journalFile.c_str(), 1);
-    gcemu::Emulator emulator;
-    if (runWide) {
-        ::setenv("GCEMU_JOURNAL_FILE", previous.c_str(), 1);
-    } else {
-        ::unsetenv("GCEMU_JOURNAL_FILE");
-    }
-    emulator.Start();
-    const int port = emulator.Port();
-    testsupport::ScopedSettings settings(testsupport::ReadFile(emulator.WriteClientSettings()));
-
-    ZKLibCurl idle;  // keeps its connection open after the request
-    ASSERT_TRUE(idle.ZKLibCurlInit("", true, true, nullptr));
-    idle.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://compute.googleapis.com/compute/v1/projects/x/",
-                              nullptr, 0, false, nullptr);
-    EXPECT_EQ(401, idle.GetHttpErrorCode());
-
-    gcemu::FaultRule stall = Fault("compute.googleapis.com/", gcemu::FaultKind::kStall);
-    stall.stallMs = 60000;
-    emulator.faults().Add(stall);
-    std::thread stalled([] {
-        ZKLibCurl client;
-        client.ZKLibCurlInit("", true, true, nullptr);
-        client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET,
-                                    "https://compute.googleapis.com/compute/v1/projects/y/", nullptr, 0,
-                                    false, nullptr);
-    });
-    for (int i = 0; i < 2000 && emulator.faults().Pending() != 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const auto start = steady_clock::now();
-    emulator.Stop();
-    EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(3));
-    stalled.join();
-    EXPECT_FALSE(emulator.IsRunning());
-
-    // The journal went to the file named by GCEMU_JOURNAL_FILE, a JSON object per line.
-    const std::string lines = testsupport::ReadFile(journalFile);
-    ASSERT_EQ(2, std::count(lines.begin(), lines.end(), '\n')) << lines;
-    const mObject first = ParseObject(lines.substr(0, lines.find('\n')));
-    EXPECT_EQ("/compute/v1/projects/x/", ZkJson::GetStringValue(first, "path"));
-    EXPECT_EQ(401, ZkJson::GetIntValue(first, "status"));
-
-    // Restartable, with the same CA.
-    emulator.Start();
-    httplib::SSLClient client("127.0.0.1", emulator.Port());
-    client.set_ca_cert_path(emulator.CaFile().c_str());
-    client.enable_server_certificate_verification(true);
-    EXPECT_TRUE(client.Get("/_gcemu/journal"));
-    (void)port;
-}
-
-TEST(EmulatorRouterTest, TemplatesMatchAndCapture) {
-    gcemu::Router router;
-    const std::vector<std::string> compute = {"compute.googleapis.com"};
-    router.Add(compute, "GET", "/compute/v1/projects/{project}/?", nullptr);
-    router.Add(compute, "GET", "/compute/v1/projects/{project}/zones/{zone}/instances/{instance}", nullptr);
-    router.Add({"cloudkms.googleapis.com"}, "POST", "/v1/{name}:encrypt", nullptr);
-    router.Add({"storage.googleapis.com"}, "GET", "/storage/v1/b/{bucket}/o/{object=**}", nullptr);
-    struct Case {
-        const char* host;
-        const char* method;
-        const char* path;
-        const char* pathTemplate;  // null: no route
-        std::map<std::string, std::string> params;
-    };
-    const Case cases[] = {
-        {"compute.googleapis.com",
-         "GET",
-         "/compute/v1/projects/p1",
-         "/compute/v1/projects/{project}/?",
-         {{"project", "p1"}}},
-        {"compute.googleapis.com",
-         "GET",
-         "/compute/v1/projects/p1/",
-         "/compute/v1/projects/{project}/?",
-         {{"project", "p1"}}},
-        {"compute.googleapis.com",
-         "GET",
-         "/compute/v1/projects/p%201/",
-         "/compute/v1/projects/{project}/?",
-         {{"project", "p 1"}}},
-        {"compute.googleapis.com", "GET", "/compute/v1/projects/", nullptr, {}},
-        {"compute.googleapis.com", "GET", "/compute/v1/projects/p1//", nullptr, {}},
-        {"compute.googleapis.com", "GET", "/compute/v1/projects/p1/zones", nullptr, {}},
-        {"compute.googleapis.com", "POST", "/compute/v1/projects/p1", nullptr, {}},
-        {"www.googleapis.com", "GET", "/compute/v1/projects/p1", nullptr, {}},
-        {"compute.googleapis.com",
-         "GET",
-         "/compute/v1/projects/p/zones/z/instances/i",
-         "/compute/v1/projects/{project}/zones/{zone}/instances/{instance}",
-         {{"project", "p"}, {"zone", "z"}, {"instance", "i"}}},
-        {"compute.googleapis.com", "GET", "/compute/v1/projects/p/zones/z/instances/i/", nullptr, {}},
-        {"cloudkms.googleapis.com", "POST", "/v1/key%2F1:encrypt", "/v1/{name}:encrypt", {{"name", "key/1"}}},
-        {"cloudkms.googleapis.com", "POST", "/v1/:encrypt", nullptr, {}},
-        {"cloudkms.googleapis.com", "POST", "/v1/key:decrypt", nullptr, {}},
-        {"storage.googleapis.com",
-         "GET",
-         "/storage/v1/b/bk/o/a/b%20c",
-         "/storage/v1/b/{bucket}/o/{object=**}",
-         {{"bucket", "bk"}, {"object", "a/b c"}}},
-        {"storage.googleapis.com", "GET", "/storage/v1/b/bk/o", nullptr, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.method) + " " + c.host + c.path);
-        gcemu::Request request;
-        request.host = c.host;
-        request.method = c.method;
-        request.path = c.path;
-        const gcemu::Route* route = router.Match(request);
-        if (!c.pathTemplate) {
-            EXPECT_EQ(nullptr, route);
-            continue;
-        }
-        ASSERT_NE(nullptr, route);
-        EXPECT_EQ(c.pathTemplate, route->pathTemplate);
-        EXPECT_EQ(c.params, request.params);
-    }
-    for (const char* bad : {"no/slash", "/a/{unclosed", "/a/{}", "/a/{x=**}/b", "/a/{x}{y}", "/a/b}"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_THROW(router.Add(compute, "GET", bad, nullptr), std::invalid_argument);
-    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -209,15 +210,21 @@ TEST_F(StorageModelTest, UploadedBytesComeBackOnEveryDownloadPath) {
 }
 
 TEST_F(StorageModelTest, MissingObjectsAndRefusedUploadsAnswerAsGoogle) {
-    const HttpReply noKey = client().Get(kStorage, "/seeded-bucket/no/such/object");
+    const HttpReply noKey = client().Get(kStorage, "/seeded-bucket/no/such%20%26%3C/object");
     EXPECT_EQ(404, noKey.status);
     EXPECT_EQ(
         "<?xml version='1.0' encoding='UTF-8'?><Error><Code>NoSuchKey</Code><Message>The specified key "
-        "does not exist.</Message></Error>",
+        "does not exist.</Message><Details>No such object: seeded-bucket/no/such &amp;&lt;/object</Details>"
+        "</Error>",
         noKey.body);
+    EXPECT_EQ("application/xml; charset=UTF-8", noKey.Header("Content-Type"));
     const HttpReply noBucket = client().Get(kStorage, "/no-such-bucket/a.txt");
     EXPECT_EQ(404, noBucket.status);
-    EXPECT_NE(std::string::npos, noBucket.body.find("<Code>NoSuchBucket</Code>")) << noBucket.body;
+    EXPECT_EQ(
+        "<?xml version='1.0' encoding='UTF-8'?><Error><Code>NoSuchBucket</Code><Message>The specified bucket "
+        "does not exist.</Message></Error>",
+        noBucket.body);
+    EXPECT_EQ("application/xml; charset=UTF-8", noBucket.Header("Content-Type"));
 
     const std::string bucketGone = "The specified bucket does not exist.";
     ExpectStorageError(client().Get(kStorage, "/storage/v1/b/seeded-bucket/o/no%2Fsuch?alt=media"), 404,
@@ -229,6 +236,58 @@ TEST_F(StorageModelTest, MissingObjectsAndRefusedUploadsAnswerAsGoogle) {
     EXPECT_EQ(400, client().Post(kStorage, "/upload/storage/v1/b/seeded-bucket/o?name=x", "x").status);
     EXPECT_EQ(400, Upload("seeded-bucket", "line%0Abreak", "x").status);
     EXPECT_EQ(400, Upload("seeded-bucket", "bad%FFutf8", "x").status);
+}
+
+// Names holding what URLs give a meaning to come back exactly on every path: percent-decoded once, empty
+// segments kept, '+' a space in a query only.
+TEST_F(StorageModelTest, AwkwardObjectNamesRoundTrip) {
+    const auto encode = [](const std::string& text, bool keepSlash) {
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string out;
+        for (const unsigned char c : text) {
+            if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || (keepSlash && c == '/')) {
+                out += static_cast<char>(c);
+            } else {
+                out += {'%', kHex[c >> 4], kHex[c & 15]};
+            }
+        }
+        return out;
+    };
+    const std::string names[] = {"q?x=1&y=2",           "100% done", "a+b c",     "%2F not a slash",
+                                 "dir//double/",        "/leading",  "trailing/", "semi;colon,'quote'#hash",
+                                 "\xC3\xBCml\xC3\xA4ut"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string bytes = "bytes of " + name;
+        const HttpReply uploaded = Upload("seeded-bucket", encode(name, false), bytes);
+        ASSERT_EQ(200, uploaded.status) << uploaded.body;
+        EXPECT_EQ(name, Text(uploaded.json, "name"));
+
+        const std::string jsonPath = "/storage/v1/b/seeded-bucket/o/" + encode(name, false);
+        EXPECT_EQ(uploaded.json, client().Get(kStorage, jsonPath).json);
+        const std::string mediaLink = Text(uploaded.json, "mediaLink");
+        for (const std::string& path : {"/seeded-bucket/" + encode(name, true), jsonPath + "?alt=media",
+                                        mediaLink.substr(mediaLink.find("/download/"))}) {
+            const HttpReply media = client().Get(kStorage, path);
+            EXPECT_EQ(200, media.status) << path << ": " << media.body;
+            EXPECT_EQ(bytes, media.body) << path;
+        }
+        const HttpReply listed =
+            client().Get(kStorage, "/storage/v1/b/seeded-bucket/o?prefix=" + encode(name, false));
+        EXPECT_EQ(std::vector<std::string>{name}, Strings(listed.json, "items", "name"));
+    }
+    // "//" is not one slash: the prefix up to the second one is a folder of its own.
+    EXPECT_EQ(
+        (std::vector<std::string>{"/", "dir/", "logs/", "photos/", "trailing/"}),
+        Strings(client().Get(kStorage, "/storage/v1/b/seeded-bucket/o?delimiter=%2F").json, "prefixes"));
+    EXPECT_EQ(
+        (std::vector<std::string>{"dir//"}),
+        Strings(client().Get(kStorage, "/storage/v1/b/seeded-bucket/o?delimiter=%2F&prefix=dir%2F").json,
+                "prefixes"));
+    // In a query a '+' is a space; in a path it is itself.
+    EXPECT_EQ("plus space", Text(Upload("seeded-bucket", "plus+space", "x").json, "name"));
+    EXPECT_EQ(404, client().Get(kStorage, "/seeded-bucket/plus+space").status);
+    EXPECT_EQ("bytes of a+b c", client().Get(kStorage, "/seeded-bucket/a+b%20c").body);
 }
 
 TEST_F(StorageModelTest, DelimiterAndPrefixCollapseFolders) {

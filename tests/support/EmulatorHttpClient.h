@@ -61,6 +61,8 @@ private:
             client->set_ca_cert_path(m_emulator.CaFile().c_str());
             client->enable_server_certificate_verification(true);
             client->set_bearer_token_auth(m_token);
+            // Paths go as the test wrote them: httplib would encode '+' and spaces on its own.
+            client->set_url_encode(false);
         }
         return *client;
     }
