@@ -6,7 +6,7 @@ namespace GoogleCloudSDKWrapper {
 namespace url {
 namespace {
 
-enum class Place { kSegment, kResourceName, kQueryValue };
+enum class Place { kSegment, kResourceName, kObjectPath, kQueryValue };
 
 bool IsUnreserved(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -15,6 +15,7 @@ bool IsUnreserved(unsigned char c) {
 
 bool KeepsAsIs(unsigned char c, Place place) {
     if (IsUnreserved(c)) return true;
+    if (place == Place::kObjectPath) return c == '/';
     switch (c) {
         case ':':
         case '@':
@@ -33,8 +34,6 @@ bool KeepsAsIs(unsigned char c, Place place) {
             return place != Place::kQueryValue;
         case '/':
             return place != Place::kSegment;
-        case '?':
-            return place == Place::kQueryValue;
         default:
             return false;  // '%', '#', blanks, quotes, brackets, braces, controls, non-ASCII
     }
@@ -90,6 +89,10 @@ std::string Segment(const std::string& value) {
 
 std::string ResourceName(const std::string& value) {
     return Encode(value, Place::kResourceName);
+}
+
+std::string ObjectPath(const std::string& value) {
+    return Encode(value, Place::kObjectPath);
 }
 
 std::string QueryValue(const std::string& value) {

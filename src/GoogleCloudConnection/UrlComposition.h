@@ -15,7 +15,11 @@ std::string Segment(const std::string& value);
 // A resource name that spans segments (projects/p/locations/l/keyRings/r): as Segment, but '/' stays.
 std::string ResourceName(const std::string& value);
 
-// A value inside a query component: as Segment, but '/', '?', ':' and '@' stay, while '&', '=', '+'
+// A Cloud Storage object name in the XML API's path: only unreserved characters and '/' stay, so that
+// '+', '&', '=' and the like reach the bucket as themselves; "//" stays, dot segments are encoded.
+std::string ObjectPath(const std::string& value);
+
+// A value inside a query component: as Segment, but '/', ':' and '@' stay, while '?', '&', '=', '+'
 // and ';' are encoded.
 std::string QueryValue(const std::string& value);
 

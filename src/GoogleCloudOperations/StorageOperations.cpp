@@ -55,7 +55,7 @@ bool CGoogleCloudOperations::DownloadObjectFromBucket(const std::string& project
                                                       const SStorageBucketInfoLib& bucket,
                                                       const std::string& objectName, std::string& content) {
     std::string url = "https://" + endpoints::StorageHost() + "/" + url::Segment(bucket.name) + "/" +
-                      url::ResourceName(objectName);
+                      url::ObjectPath(objectName);
     if (connection->get(projectId, url, content)) return true;
     SetLastErrorFromResponse(content);
     return false;

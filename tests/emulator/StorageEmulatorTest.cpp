@@ -90,6 +90,27 @@ TEST_F(StorageEmulatorTest, TheStoredBodyIsExactlyTheRequestBody) {
     EXPECT_EQ(inFolder.items[0].name, "vms/web-1 restore.json");
 }
 
+// Object names are the user's: whatever they hold comes back as it went in.
+TEST_F(StorageEmulatorTest, AwkwardObjectNamesRoundTrip) {
+    auto wrapper = Connected();
+    std::string configJson;
+    const SVMInfoLib record = RestoreRecord(*wrapper, configJson);
+    for (const std::string name : {"q?a=1&b=2.json", "100% sure.json", "dir//twice.json", "plus+sign;x.json",
+                                   "caf\xc3\xa9 #1.json"}) {
+        SVMInfoLib vm = record;
+        ASSERT_TRUE(wrapper->DelayVMDeployment(kProject, configJson, "gcsdk-names", name, vm, true, {}, false))
+            << name << ": " << wrapper->GetLastError();
+        std::string downloaded;
+        EXPECT_TRUE(wrapper->DownloadVMInfoFromBucket(kProject, "gcsdk-names", name, downloaded))
+            << name << ": " << wrapper->GetLastError();
+        EXPECT_NE(downloaded.find("\"name\":\"web-1-restored\""), std::string::npos) << name;
+        SStorageObjectsInfoLib listing;
+        ASSERT_TRUE(wrapper->GetStorageObjects("gcsdk-names", "", name, listing)) << name;
+        ASSERT_FALSE(listing.items.empty()) << name;
+        EXPECT_EQ(listing.items[0].name, name);
+    }
+}
+
 TEST_F(StorageEmulatorTest, ARefusedUploadLeavesItsOwnError) {
     auto wrapper = Connected();
     std::string configJson;

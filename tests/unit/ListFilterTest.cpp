@@ -17,7 +17,7 @@ TEST(ListFilter, WritesEveryValueAsAQuotedRe2Literal) {
         {"web-*", "?filter=name%20eq%20%22web-%5C*%22"},
         {"a|b", "?filter=name%20eq%20%22a%5C%7Cb%22"},
         {"web-[12]", "?filter=name%20eq%20%22web-%5C%5B12%5C%5D%22"},
-        {"f(x)+{2}?", "?filter=name%20eq%20%22f%5C(x%5C)%5C%2B%5C%7B2%5C%7D%5C?%22"},
+        {"f(x)+{2}?", "?filter=name%20eq%20%22f%5C(x%5C)%5C%2B%5C%7B2%5C%7D%5C%3F%22"},
         {"^a$\\", "?filter=name%20eq%20%22%5C%5Ea%5C$%5C%5C%22"},
         {"say \"hi\"", "?filter=name%20eq%20%22say%20%5C%22hi%5C%22%22"},
         {"a&filter=b#c", "?filter=name%20eq%20%22a%26filter%3Db%23c%22"},

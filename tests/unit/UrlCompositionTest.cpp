@@ -12,6 +12,7 @@ struct Case {
     const char* segment;
     const char* resourceName;
     const char* queryValue;
+    const char* objectPath = nullptr;  // checked where given
 };
 
 TEST(UrlComposition, EncodesOnlyWhatIsUnsafeWhereTheValueGoes) {
@@ -32,7 +33,7 @@ TEST(UrlComposition, EncodesOnlyWhatIsUnsafeWhereTheValueGoes) {
         // Values that would add a parameter, cut the URL or change its meaning.
         {"a&b=c", "a&b=c", "a&b=c", "a%26b%3Dc"},
         {"a#frag", "a%23frag", "a%23frag", "a%23frag"},
-        {"a?q=1", "a%3Fq=1", "a%3Fq=1", "a?q%3D1"},
+        {"a?q=1", "a%3Fq=1", "a%3Fq=1", "a%3Fq%3D1"},
         {"50%", "50%25", "50%25", "50%25"},
         {"two words", "two%20words", "two%20words", "two%20words"},
         {"a+b;c", "a+b;c", "a+b;c", "a%2Bb%3Bc"},
@@ -44,9 +45,16 @@ TEST(UrlComposition, EncodesOnlyWhatIsUnsafeWhereTheValueGoes) {
         {"..", "%2E%2E", "%2E%2E", ".."},
         {"a/../b", "a%2F%2E%2E%2Fb", "a/%2E%2E/b", "a/../b"},
         {"v1.2", "v1.2", "v1.2", "v1.2"},
+        // Cloud Storage object names: everything but unreserved characters and '/' encoded.
+        {"dir//a+b&c=d;e?f%g h.json", "dir%2F%2Fa+b&c=d;e%3Ff%25g%20h.json", "dir//a+b&c=d;e%3Ff%25g%20h.json",
+         "dir//a%2Bb%26c%3Dd%3Be%3Ff%25g%20h.json", "dir//a%2Bb%26c%3Dd%3Be%3Ff%25g%20h.json"},
+        {"x/./y", "x%2F%2E%2Fy", "x/%2E/y", "x/./y", "x/%2E/y"},
         {"", "", "", ""},
     };
     for (const auto& c : cases) {
+        if (c.objectPath) {
+            EXPECT_EQ(url::ObjectPath(c.value), c.objectPath) << c.value;
+        }
         EXPECT_EQ(url::Segment(c.value), c.segment) << c.value;
         EXPECT_EQ(url::ResourceName(c.value), c.resourceName) << c.value;
         EXPECT_EQ(url::QueryValue(c.value), c.queryValue) << c.value;
