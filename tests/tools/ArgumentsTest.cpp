@@ -19,6 +19,7 @@ const std::vector<Option> kOptions = {
     {"json", "", "flag"},
     {"zone", "Z", "value"},
     {"help", "", "help", 'h'},
+    gcsdk::Repeatable("disk", "D", "repeatable value"),
 };
 
 struct ParseCase {
@@ -34,7 +35,10 @@ TEST(ArgumentsTest, ParsesFlagsValuesAndPositionalArguments) {
         {{"--zone", "z1"}, "", "z1", {}},
         {{"--zone=z1"}, "", "z1", {}},
         {{"--zone=a=b"}, "", "a=b", {}},  // only the first '=' splits
-        {{"--zone", "z1", "--zone", "z2"}, "", "z2", {}},
+        // A second value is a mistake, not a correction; a flag twice is the flag.
+        {{"--zone", "z1", "--zone", "z2"}, "option --zone is given twice; it takes one value", "", {}},
+        {{"--zone=z1", "--zone=z1"}, "option --zone is given twice; it takes one value", "", {}},
+        {{"--json", "--zone", "z1", "--json"}, "", "z1", {}},
         {{"a", "--json", "b"}, "", "", {"a", "b"}},
         {{"-"}, "", "", {"-"}},
         {{"--", "--zone", "x"}, "", "", {"--zone", "x"}},
@@ -67,9 +71,9 @@ TEST(ArgumentsTest, ParsesFlagsValuesAndPositionalArguments) {
 
 TEST(ArgumentsTest, KeepsEveryValueOfARepeatedOption) {
     ParsedArguments parsed;
-    ASSERT_TRUE(ParseArguments({"--zone", "a", "--json", "--zone=b", "--zone", "a"}, 0, kOptions, parsed).ok);
-    EXPECT_EQ(parsed.Values("zone"), (std::vector<std::string>{"a", "b", "a"}));
-    EXPECT_EQ(parsed.Value("zone"), "a");
+    ASSERT_TRUE(ParseArguments({"--disk", "a", "--json", "--disk=b", "--disk", "a"}, 0, kOptions, parsed).ok);
+    EXPECT_EQ(parsed.Values("disk"), (std::vector<std::string>{"a", "b", "a"}));
+    EXPECT_EQ(parsed.Value("disk"), "a");
     EXPECT_EQ(parsed.Values("json"), std::vector<std::string>{""});
     EXPECT_TRUE(parsed.Values("help").empty());
 }
@@ -126,6 +130,15 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
         {{"help", "nope"}, Action::kUsageError, "", "unknown command 'nope'"},
         {{"help", "vms", "copy"}, Action::kUsageError, "", "help takes one command name"},
         {{"--zone", "z", "vms"}, Action::kUsageError, "", "unknown option --zone"},  // a command option first
+        // A global option before and after the command is given twice all the same.
+        {{"--key-file", "a", "vms", "--key-file=b"},
+         Action::kUsageError,
+         "vms",
+         "option --key-file is given twice; it takes one value"},
+        {{"vms", "--zone", "a", "--zone", "b"},
+         Action::kUsageError,
+         "vms",
+         "option --zone is given twice; it takes one value"},
         {{"vms", "--bogus"}, Action::kUsageError, "vms", "unknown option --bogus"},
         {{"vms", "extra"}, Action::kUsageError, "vms", "unexpected argument 'extra'"},
         {{"copy", "a", "b"}, Action::kUsageError, "copy", "unexpected argument 'b'"},

@@ -37,6 +37,13 @@ TEST_F(GcsdkTest, UsageErrorsExitTwoWithTheUsage) {
          "gcsdk: --zone, --region and --label take an exact --project, not a pattern",
          "usage: gcsdk vms"},
         {{"vms", "--label", "=v"}, "gcsdk: --label takes KEY=VALUE, got '=v'", "usage: gcsdk vms"},
+        // The library matches one label: a second is refused, not silently the only one.
+        {{"vms", "--label", "a=b", "--label", "c=d"},
+         "gcsdk: option --label is given twice; it takes one value",
+         "usage: gcsdk vms"},
+        {{"--settings", "a.ini", "projects", "--settings", "b.ini"},
+         "gcsdk: option --settings is given twice; it takes one value",
+         "usage: gcsdk projects"},
         {{"find"}, "gcsdk: give --guid ID, or --name NAME --project P", "usage: gcsdk find"},
         {{"find", "--name", "vm"}, "gcsdk: --name needs --project (or give --guid)", "usage: gcsdk find"},
         {{"find", "--guid", "1", "--zone", "z"},

@@ -325,7 +325,7 @@ void AddSnapshotCommands(Registry& registry) {
     remove.name = "snapshots delete";
     remove.summary = "Delete snapshots";
     remove.usage = "--project P --name SNAP [--name SNAP ...]";
-    remove.options = {kProjectIdOption, {"name", "SNAP", "a snapshot to delete (repeatable)"}};
+    remove.options = {kProjectIdOption, Repeatable("name", "SNAP", "a snapshot to delete (repeatable)")};
     remove.run = RunSnapshotsDelete;
     registry.Add(std::move(remove));
 }

@@ -144,7 +144,7 @@ void AddVmCommands(Registry& registry) {
         {"project-pattern", "PATTERN", "VMs of the projects whose id matches, e.g. 'prod-*'"},
         {"zone", "Z", "VMs in this zone"},
         {"region", "R", "VMs in this region"},
-        {"label", "KEY=VALUE", "VMs with this label"},
+        {"label", "KEY=VALUE", "VMs with this label (one: the library matches one key and value)"},
     };
     vms.run = RunVms;
     registry.Add(std::move(vms));
