@@ -82,6 +82,10 @@ std::string RegionOfDiskUrl(const std::string& url) {
     return url.substr(start, url.find('/', start) - start);
 }
 
+std::string SizeText(int64_t sizeGb) {
+    return sizeGb > 0 ? std::to_string(sizeGb) : "";
+}
+
 std::string LabelText(const std::vector<SKeyValueInfoLib>& labels) {
     std::vector<std::string> pairs;
     for (const SKeyValueInfoLib& label : labels)

@@ -1,6 +1,7 @@
 // What the command groups share: the checks of their options, and records as tables and JSON.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 std::string LastSegment(const std::string& url);
 // The region of a regional disk's URL ("/regions/R/disks/D"); empty for a zonal one.
 std::string RegionOfDiskUrl(const std::string& url);
+
+// A size in GB for a table: empty when unknown (0).
+std::string SizeText(int64_t sizeGb);
 
 std::string LabelText(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
 json_spirit::mObject LabelObject(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
