@@ -91,6 +91,16 @@ TEST(LogSinkTest, VerboseLogPrintsDebugLinesWhileAlive) {
     }
     host::LogText(host::kLogDebug, "void G()", "after");
     EXPECT_EQ(out.str(), "gcsdk: debug C::F: first\n    second\ngcsdk: debug2 G: deeper\n");
+
+    // With the process log kept off stderr, its lines show here instead.
+    out.str("");
+    host::SetProcessLogOnStderr(false);
+    {
+        auto sink = gcsdk::VerboseLog(out);
+        host::LogText(host::kLogError, "void G()", "an error");
+    }
+    host::SetProcessLogOnStderr(true);
+    EXPECT_EQ(out.str(), "gcsdk: error G: an error\n");
 }
 
 // What ResolveCredentials made of a command line: "ok <p12 file>|<email>|<secret>", or the status and error.
@@ -152,6 +162,19 @@ TEST(CredentialsTest, PicksTheKeyFromOptionsOrEnvironment) {
          nullptr,
          "failure: reading key file " + partial + ": no client_email and private_key in it"},
         {{"--key-file", pem}, nullptr, "failure: reading key file " + pem + ": not a JSON object"},
+        // A folder, or a missing file the environment named, is said to be one.
+        {{"--key-file", dir.path()},
+         nullptr,
+         "failure: reading key file " + dir.path() + ": it is a directory, not a key file"},
+        {{},
+         missing.c_str(),
+         "failure: reading key file " + missing + " (GCSDK_KEY_FILE): No such file or directory"},
+        {{"--p12", missing, "--email", "e", "--password", "pw"},
+         nullptr,
+         "failure: reading PKCS#12 file " + missing + ": No such file or directory"},
+        {{"--p12", dir.path(), "--email", "e", "--password", "pw"},
+         nullptr,
+         "failure: reading PKCS#12 file " + dir.path() + ": it is a directory, not a PKCS#12 file"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Resolved(c.args, c.env), c.expected) << ::testing::PrintToString(c.args);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "cli/Progress.h"
 #include "cli/ResourceNames.h"
@@ -36,6 +38,7 @@ TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
          Kind::kRetry, ""},
         {create, "Failed to create instance [vm].", Kind::kNone, ""},
         {"void Other::F()", "Current  status : [RUNNING], waiting for status : [DONE]", Kind::kNone, ""},
+        {"bool ns::CGoogleCloudConnection::_sendReqFull(int)", "Response from [u]:\n{}", Kind::kExchange, ""},
     };
     for (const Case& c : cases) {
         const gcsdk::PollEvent event = gcsdk::ReadPollLine({host::kLogDebug2, c.tag, c.message});
@@ -67,9 +70,16 @@ TEST_F(ProgressTest, PlainLinesWhenTheStatusChangesOrTimePasses) {
     progress.OnEvent(Status("RUNNING"));  // the same status again: no new line yet
     now += gcsdk::Progress::kRepeatSecs;
     progress.OnEvent(Status("RUNNING"));
+    const gcsdk::PollEvent retry{gcsdk::PollEvent::Kind::kRetry, ""},
+        sent{gcsdk::PollEvent::Kind::kExchange, ""};
     progress.OnEvent({gcsdk::PollEvent::Kind::kError, "ZONE_RESOURCE_POOL_EXHAUSTED"});
-    progress.OnEvent({gcsdk::PollEvent::Kind::kRetry, ""});
-    progress.OnEvent({gcsdk::PollEvent::Kind::kRetry, ""});  // no error seen before this one
+    progress.OnEvent(retry);
+    progress.OnEvent(sent);
+    progress.OnEvent(sent);
+    progress.OnEvent(retry);  // no error seen before this one
+    progress.OnEvent(sent);
+    progress.OnEvent({gcsdk::PollEvent::Kind::kError, "ZONE_RESOURCE_POOL_EXHAUSTED"});
+    progress.OnEvent(retry);  // announced after the last attempt: no request follows
     progress.Finish(true);
     progress.OnEvent(Status("LATE"));
     progress.Finish(false);  // once only
@@ -121,6 +131,7 @@ TEST_F(ProgressTest, FollowsTheLogWhileItLivesAndQuietPrintsNothing) {
                   "Error : [IP_IN_USE_BY_ANOTHER_RESOURCE][IP address '10.0.0.2' is in use.]");
     host::LogText(host::kLogDebug, "bool ns::CGoogleCloudOperations::CreateInstance(int)",
                   "Instance creation failed with IP conflict error. Retrying with automatic IP address");
+    host::LogText(host::kLogDebug2, "bool ns::CGoogleCloudConnection::computeUrl(int)", "Computed URL [u]");
     quiet.Finish(true);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(quiet.Retries(), std::vector<std::string>{"IP_IN_USE_BY_ANOTHER_RESOURCE"});
@@ -169,6 +180,40 @@ TEST(ResourceNamesTest, NamesSnapshotsAfterTheDiskAndTime) {
     EXPECT_NE(a, b);
     EXPECT_EQ(a.rfind("prefix-aaaa", 0), 0u) << a;
     EXPECT_EQ(a.substr(a.size() - 16), "-20240402-060000") << a;
+}
+
+TEST(ResourceNamesTest, TellsGuidsAndWellFormedPatterns) {
+    for (const auto& [text, guid] : std::vector<std::pair<std::string, bool>>{{"1234567890123456789", true},
+                                                                              {"18446744073709551615", true},
+                                                                              {"18446744073709551616", false},
+                                                                              {"", false},
+                                                                              {"12a", false},
+                                                                              {"-1", false},
+                                                                              {" 1", false},
+                                                                              {"1e3", false}})
+        EXPECT_EQ(gcsdk::IsGuid(text), guid) << text;
+
+    struct Case {
+        std::string pattern;
+        std::string error;  // empty: well formed
+    };
+    const Case cases[] = {
+        {"prod-*", ""},
+        {"gcemu-project-[12]", ""},
+        {"[!a]?", ""},
+        {"[]x]", ""},  // a ']' first in a set is itself
+        {"a\\[b", ""},
+        {"", ""},
+        {"[", "the '[' at position 1 is not closed by a ']'"},
+        {"ok-[a", "the '[' at position 4 is not closed by a ']'"},
+        {"[]", "the '[' at position 1 is not closed by a ']'"},
+        {"a\\", "it ends with '\\', which escapes nothing"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_EQ(gcsdk::IsWellFormedPattern(c.pattern, error), c.error.empty()) << c.pattern;
+        EXPECT_EQ(error, c.error) << c.pattern;
+    }
 }
 
 TEST(ResourceNamesTest, SplitsLists) {
