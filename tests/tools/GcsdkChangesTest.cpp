@@ -2,8 +2,11 @@
 // configuration saved), disks from snapshots, attach, detach, move, delete, and the progress lines of the
 // operations they follow. Run as a child process, judged by the exit status, the output and what the
 // emulator's world holds afterwards.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -47,6 +50,20 @@ TEST_F(GcsdkChangesTest, CommandLineMistakesExitTwoBeforeAnyRequest) {
         {{"snapshot", "--vm", "v", "--project", "p", "--prefix", "Bk_"},
          "--prefix takes lowercase letters, digits and '-', starting with a letter, at most 40 characters"},
         {{"snapshots", "delete", "--project", "p"}, "missing --name"},
+        // Names are Compute Engine names before any request.
+        {{"snapshots", "delete", "--project", "p", "--name", "ok", "--name", "Not_Ok"},
+         "--name 'Not_Ok' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"vm", "stop", "--project", "p", "--name", "Web-1"},
+         "--name 'Web-1' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"snapshot", "--project", "p", "--vm", "web_1"},
+         "--vm 'web_1' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"snapshot", "--vm-guid", "0x12"}, "--vm-guid '0x12' is not a VM GUID (a decimal number)"},
+        {{"disk", "attach", "--project", "p", "--name", "d", "--vm", "V", "--zone", "z"},
+         "--vm 'V' is not a Compute Engine name (lowercase letters, digits and '-', starting with a letter, "
+         "not ending with '-', at most 63 characters)"},
         {{"disk", "from-snapshot", "--project", "p", "--snapshot", "s", "--name", "d", "--zone", "z",
           "--replica-zones", "a,b"},
          "--replica-zones goes with --region"},
@@ -113,8 +130,12 @@ TEST_F(GcsdkChangesTest, SnapshotsOneDiskZonalOrRegional) {
 }
 
 TEST_F(GcsdkChangesTest, SnapshotsEveryDiskOfAVmAndSavesItsConfiguration) {
-    // db-1: a zonal boot disk and a regional data disk.
+    // db-1: a zonal boot disk and a regional data disk. A configuration file already there (readable by
+    // all) is overwritten for its owner only.
     const std::string dir = m_dir.File("backup");
+    const std::string stale = m_dir.Write("backup/instance.json", "stale");
+    ASSERT_EQ(chmod(stale.c_str(), 0644), 0);
+    const size_t before = Emulator().journal().size();
     json_spirit::mObject made = Object(Ok({"snapshot", "--project", kProject, "--vm", "db-1", "--prefix",
                                            "bk-", "--save-config", dir, "--json"}));
     EXPECT_TRUE(made["complete"].get_bool());
@@ -141,6 +162,26 @@ TEST_F(GcsdkChangesTest, SnapshotsEveryDiskOfAVmAndSavesItsConfiguration) {
     EXPECT_EQ(ZkJson::GetStringValue(Object(ReadFile(dir + "/instance.json")), "name"), "db-1");
     EXPECT_EQ(Strings(Object(ReadFile(dir + "/disk-db-ha-data.json")), "replicaZones").size(), 2u);
     EXPECT_EQ(ZkJson::GetStringValue(Object(ReadFile(dir + "/disk-db-1.json")), "name"), "db-1");
+    for (const char* file : {"/instance.json", "/disk-db-ha-data.json", "/disk-db-1.json"}) {
+        struct stat info {};
+        ASSERT_EQ(stat((dir + file).c_str(), &info), 0) << file;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << file;
+    }
+
+    // The disks are captured together: every snapshot is requested before any is read or polled.
+    const std::vector<gcemu::JournalEntry> journal = Emulator().journal().Snapshot();
+    size_t posts = 0, firstPoll = journal.size(), lastPost = 0;
+    for (size_t i = before; i < journal.size(); ++i) {
+        const gcemu::JournalEntry& entry = journal[i];
+        if (entry.method == "POST" && Contains(entry.path, "/createSnapshot")) {
+            ++posts;
+            lastPost = i;
+        }
+        const bool poll = Contains(entry.path, "/operations/") || Contains(entry.path, "/global/snapshots/");
+        if (entry.method == "GET" && poll && firstPoll == journal.size()) firstPoll = i;
+    }
+    EXPECT_EQ(posts, 2u);
+    EXPECT_LT(lastPost, firstPoll);
 
     // By GUID, as a table: cache-1's local SSD has no snapshot.
     const std::string guid = Instance("us-central1-b", "cache-1", "id");
@@ -199,6 +240,53 @@ TEST_F(GcsdkChangesTest, SavingAConfigurationRefusesWhatItCannotSave) {
     EXPECT_TRUE(Contains(unread.err, "web-data-1")) << unread.err;
     EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/disks/"), snapshotsBefore);
     EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-a/disks/"), 0u);
+}
+
+// A change Compute Engine accepted whose operation could not be followed to its end is not reported as
+// refused: it may still complete.
+TEST_F(GcsdkChangesTest, AChangeWhoseFollowingFailedSaysItWasRequested) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string pollPrefix;  // under projects/P/: the reads that fail once
+        std::string message;     // what, and the change
+        std::function<bool()> accepted;
+    };
+    const Case cases[] = {
+        {{"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
+          "s-f"},
+         "zones/us-central1-a/operations",
+         "snapshotting disk web-data-1 in zone us-central1-a of project " + kProject + ": the snapshot",
+         [] { return Snapshot("s-f", "name") == "s-f"; }},
+        {{"vm", "stop", "--project", kProject, "--name", "web-2", "--zone", "us-central1-b"},
+         "zones/us-central1-b/operations",
+         "stopping VM web-2 of project " + kProject + ": the stop",
+         [] { return Instance("us-central1-b", "web-2", "status") != "RUNNING"; }},
+        {{"disk", "from-snapshot", "--project", kProject, "--snapshot", "web-1-daily-20240402", "--name",
+          "d-f", "--zone", "us-central1-b"},
+         "zones/us-central1-b/operations",
+         "creating disk d-f in zone us-central1-b from snapshot web-1-daily-20240402: the disk",
+         [] { return Disk("zones/us-central1-b", "d-f", "name") == "d-f"; }},
+        // A VM's snapshots are followed by reading them.
+        {{"snapshot", "--project", kProject, "--vm", "web-2", "--prefix", "f-"},
+         "global/snapshots/",
+         "snapshotting disk web-2 of VM web-2: the snapshot",
+         [] { return true; }},
+    };
+    for (const Case& c : cases) {
+        gcemu::FaultRule fault;
+        fault.method = "GET";
+        fault.hostAndPathPrefix = "compute.googleapis.com/compute/v1/" + kPrefix + c.pollPrefix;
+        fault.status = 503;
+        Emulator().faults().Add(fault);
+        Result result = Run(c.args);
+        EXPECT_EQ(result.status, 1) << Shown(c.args, result);
+        EXPECT_TRUE(
+            Contains(result.err, "gcsdk: " + c.message + " was requested; following its operation failed: "))
+            << Shown(c.args, result);
+        EXPECT_TRUE(Contains(result.err, " (503); it may still complete\n")) << Shown(c.args, result);
+        EXPECT_TRUE(c.accepted()) << Shown(c.args, result);
+        Emulator().faults().Clear();
+    }
 }
 
 // On a pipe each status is a plain line; with --json there are none, so stdout stays one JSON value.
@@ -269,9 +357,19 @@ TEST_F(GcsdkChangesTest, CreatesDisksFromSnapshotsAndMovesThemAround) {
         "us-central1-c"});
     EXPECT_EQ(Disk("zones/us-central1-c", "d-zonal", "status"), "READY");
     EXPECT_EQ(Disk("zones/us-central1-b", "d-zonal", "status"), "");
-    for (int i = 0; i < 2; ++i)
-        Ok({"disk", "delete", "--project", kProject, "--name", "d-zonal", "--zone", "us-central1-c"});
+    // The second finds it gone: the library logs the 404 as an error, which a success does not print but
+    // --verbose does.
+    const std::vector<std::string> remove = {"disk",   "delete",  "--project", kProject,
+                                             "--name", "d-zonal", "--zone",    "us-central1-c"};
+    for (int i = 0; i < 2; ++i) {
+        Result result = Run(remove);
+        EXPECT_EQ(result.status, 0) << Shown(remove, result);
+        EXPECT_EQ(result.err, "") << Shown(remove, result);
+    }
     EXPECT_EQ(Disk("zones/us-central1-c", "d-zonal", "name"), "");
+    std::vector<std::string> verbose = remove;
+    verbose.push_back("--verbose");
+    EXPECT_TRUE(Contains(Run(verbose).err, "gcsdk: error ")) << "the library's error lines with --verbose";
 
     // A disk the VM has no room for.
     Emulator().operations().AddFault(

@@ -170,6 +170,85 @@ TEST_F(GcsdkTest, FindsVmsByGuidAndByName) {
     }
 }
 
+// The library skips a zone or region whose list failed and succeeds all the same: the list is partial,
+// and says so.
+TEST_F(GcsdkTest, APartialListNamesWhatFailedAndExitsThree) {
+    const std::string p1 = "gcemu-project-1";
+    struct Case {
+        std::vector<std::string> args;
+        std::string failing;  // under projects/gcemu-project-1/
+        std::string place;
+        std::string zone, region;
+        std::string missing;  // a VM that is not listed then
+    };
+    const Case cases[] = {
+        {{"vms", "--project", p1},
+         "zones/us-central1-b/instances",
+         "zone us-central1-b of project " + p1,
+         "us-central1-b",
+         "",
+         "web-2"},
+        {{"vms", "--project", p1},
+         "regions/europe-west4",
+         "region europe-west4 of project " + p1,
+         "",
+         "europe-west4",
+         "web-3"},
+        {{"vms"},
+         "zones/us-central1-b/instances",
+         "zone us-central1-b of project " + p1,
+         "us-central1-b",
+         "",
+         "web-2"},
+        {{"vms", "--project", p1, "--label", "env=prod"},
+         "zones/us-central1-b/instances",
+         "zone us-central1-b of project " + p1,
+         "us-central1-b",
+         "",
+         "web-2"},
+    };
+    for (const Case& c : cases) {
+        for (bool json : {false, true}) {
+            gcemu::FaultRule fault;
+            fault.method = "GET";
+            fault.hostAndPathPrefix = "compute.googleapis.com/compute/v1/projects/" + p1 + "/" + c.failing;
+            fault.status = 503;
+            fault.count = 100;  // every page, every try
+            Emulator().faults().Add(fault);
+            std::vector<std::string> args = c.args;
+            if (json) args.push_back("--json");
+            Result result = Run(args);
+            Emulator().faults().Clear();
+            EXPECT_EQ(result.status, 3) << Shown(args, result);
+            if (!json) {
+                EXPECT_TRUE(
+                    Contains(result.err, "gcsdk: partial list: " + c.place + " could not be listed: "))
+                    << Shown(args, result);
+                EXPECT_TRUE(Contains(result.err, " (503)\n")) << Shown(args, result);
+                EXPECT_TRUE(Contains(result.out, "\nweb-1 ")) << Shown(args, result);
+                EXPECT_FALSE(Contains(result.out, "\n" + c.missing + " ")) << Shown(args, result);
+                continue;
+            }
+            json_spirit::mObject partial;
+            ASSERT_TRUE(ZkJson::Unserialize(result.out, partial)) << Shown(args, result);
+            const json_spirit::mArray* items = ZkJson::FindArray(partial, "items");
+            const json_spirit::mArray* failures = ZkJson::FindArray(partial, "failures");
+            ASSERT_TRUE(items && failures && failures->size() == 1u) << Shown(args, result);
+            EXPECT_FALSE(items->empty());
+            const json_spirit::mObject& failure = failures->front().get_obj();
+            EXPECT_EQ(ZkJson::GetStringValue(failure, "project"), p1);
+            EXPECT_EQ(ZkJson::GetStringValue(failure, "zone"), c.zone);
+            EXPECT_EQ(ZkJson::GetStringValue(failure, "region"), c.region);
+            EXPECT_EQ(ZkJson::GetStringValue(failure, "code"), "503");
+            EXPECT_TRUE(Contains(ZkJson::GetStringValue(failure, "url"), "/projects/" + p1 + "/" + c.failing))
+                << Shown(args, result);
+            EXPECT_FALSE(ZkJson::GetStringValue(failure, "error").empty()) << Shown(args, result);
+        }
+    }
+    // A list that lost nothing stays an array.
+    EXPECT_EQ(Run({"vms", "--project", p1, "--json"}).out.front(), '[');
+}
+
 // The library counts a 404 as an empty list; a mistyped project or zone is still a failure here.
 TEST_F(GcsdkTest, TellsAnEmptyPlaceFromAMistypedOne) {
     Result empty = Run({"vms", "--project", "gcemu-empty-project"});

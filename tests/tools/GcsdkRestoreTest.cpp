@@ -3,6 +3,7 @@
 // emulator's world holds afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <set>
@@ -51,8 +52,8 @@ TEST_F(GcsdkChangesTest, StopsStartsAndDeletesVms) {
 }
 
 // A detach of a disk from a VM it is not attached to is refused, not reported done; a delete of several
-// snapshots that fails part-way still tells a script which are gone.
-TEST_F(GcsdkChangesTest, RefusesADetachThatWouldDetachNothingAndReportsPartialDeletes) {
+// snapshots tries each one, whatever became of the one before, and one already gone counts as deleted.
+TEST_F(GcsdkChangesTest, RefusesADetachThatWouldDetachNothingAndDeletesEverySnapshotItCan) {
     const size_t before = Emulator().journal().size();
     Result detach = Run({"disk", "detach", "--project", kProject, "--name", "cache-1", "--vm", "web-2",
                          "--zone", "us-central1-b"});
@@ -61,20 +62,35 @@ TEST_F(GcsdkChangesTest, RefusesADetachThatWouldDetachNothingAndReportsPartialDe
     EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/instances/web-2/"), 0u);
     EXPECT_GT(Emulator().journal().size(), before);
 
-    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
-        "s-a"});
-    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
-        "s-b"});
+    for (const char* name : {"s-a", "s-b", "s-c"})
+        Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
+            name});
     Emulator().operations().AddFault(gcemu::OperationFault::Of(gcemu::operation_errors::kResourceInUse,
                                                                "delete", kPrefix + "global/snapshots/s-b"));
-    Result partial =
-        Run({"snapshots", "delete", "--project", kProject, "--name", "s-a", "--name", "s-b", "--json"});
-    EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.out, "{\"deleted\":[\"s-a\"],\"failed\":\"s-b\"}\n");
-    EXPECT_TRUE(Contains(partial.err, "gcsdk: deleting snapshot s-b of project " + kProject + ": "))
-        << partial.err;
+    const std::vector<std::string> args = {"snapshots", "delete", "--project", kProject, "--name", "s-a",
+                                           "--name",    "s-b",    "--name",    "s-c",    "--name", "s-gone"};
+    std::vector<std::string> json = args;
+    json.push_back("--json");
+    Result partial = Run(json);
+    EXPECT_EQ(partial.status, 1) << Shown(json, partial);
+    json_spirit::mObject out = Object(partial.out);
+    EXPECT_EQ(Strings(out, "deleted"), (std::vector<std::string>{"s-a", "s-c", "s-gone"}));
+    const json_spirit::mArray* failed = ZkJson::FindArray(out, "failed");
+    ASSERT_TRUE(failed && failed->size() == 1u) << partial.out;
+    EXPECT_EQ(ZkJson::GetStringValue(failed->front().get_obj(), "name"), "s-b");
+    const std::string line = "deleting snapshot s-b of project " + kProject + ": ";
+    EXPECT_EQ(ZkJson::GetStringValue(failed->front().get_obj(), "error").rfind(line, 0), 0u) << partial.out;
+    EXPECT_TRUE(Contains(partial.err, "gcsdk: " + line)) << partial.err;
     EXPECT_EQ(Snapshot("s-a", "name"), "");
     EXPECT_EQ(Snapshot("s-b", "name"), "s-b");
+    EXPECT_EQ(Snapshot("s-c", "name"), "");
+
+    // Gone is gone: a second delete of them all reports each deleted but the one still there.
+    Result again = Run(args);
+    EXPECT_EQ(again.status, 0) << Shown(args, again);
+    EXPECT_TRUE(Contains(again.out, "snapshot s-a is gone\n")) << again.out;
+    EXPECT_TRUE(Contains(again.out, "snapshot s-gone is gone\n")) << again.out;
+    EXPECT_EQ(Snapshot("s-b", "name"), "") << "the fault was taken";
 }
 
 // The library only logs a disk it failed to delete: the command looks, and names what is left.
@@ -170,6 +186,82 @@ TEST_F(GcsdkChangesTest, RestoresAVmNowAndFromABucketLater) {
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(Contains(again.err, "gcsdk: creating the VM kept in gs://b-restores/later/l-vm.json: "))
         << again.err;
+}
+
+// The service account emails of a JSON instance resource.
+std::vector<std::string> AccountEmails(const json_spirit::mObject& instance) {
+    std::vector<std::string> emails;
+    if (const json_spirit::mArray* accounts = ZkJson::FindArray(instance, "serviceAccounts"))
+        for (const json_spirit::mValue& account : *accounts)
+            emails.push_back(ZkJson::GetStringValue(account.get_obj(), "email"));
+    return emails;
+}
+
+// secure-1 restored later from a bucket: with its service account unless told not to, what it leaves out
+// named, under object names that need escaping in a URL, listed, read back and deployed.
+TEST_F(GcsdkChangesTest, RestoreCarriesServiceAccountsUnderAnyObjectName) {
+    const std::string config =
+        m_dir.Write("secure-1.json", Ok({"vm", "config", "--project", kProject, "--name", "secure-1"}));
+    Ok({"disk", "from-snapshot", "--project", kProject, "--snapshot", "vault-data-20240401", "--name",
+        "rs-data", "--zone", "us-central1-b", "--saved-disk",
+        SavedDisk("zones/us-central1-b", "vault-data")});
+    const std::vector<std::string> account = {"vault@gcemu-project-1.iam.gserviceaccount.com"};
+    // On the saved network with an address Compute Engine picks: secure-1 still holds the saved one.
+    const std::string network = ZkJson::GetStringValue(
+        Object(ReadFile(config))["networkInterfaces"].get_array()[0].get_obj(), "network");
+    const auto keep = [&](const std::string& object, bool withAccount) {
+        std::vector<std::string> args = {
+            "restore",  "--project",     kProject, "--config",           config,    "--name",   "rs-vm",
+            "--zone",   "us-central1-b", "--disk", "rs-data=vault-data", "--later", "--bucket", "b-odd",
+            "--object", object};
+        args.insert(args.end(), {"--nic", network});
+        if (!withAccount) args.push_back("--no-service-account");
+        Result result = Run(args);
+        EXPECT_EQ(result.status, 0) << Shown(args, result);
+        EXPECT_TRUE(Contains(result.out, "not carried over from the saved configuration: ")) << result.out;
+        EXPECT_TRUE(Contains(result.out, "saved disk secure-1 (no --disk replaces it)")) << result.out;
+        EXPECT_EQ(Contains(result.out, "service account " + account[0] + " (--no-service-account)"),
+                  !withAccount)
+            << result.out;
+        return result;
+    };
+
+    // Whether the bucket was made or found, said.
+    EXPECT_EQ(Ok({"bucket", "create", "--project", kProject, "--name", "b-odd"}),
+              "bucket b-odd created in project " + kProject + "\n");
+    EXPECT_EQ(Ok({"bucket", "create", "--project", kProject, "--name", "b-odd", "--json"}),
+              "{\"bucket\":\"b-odd\",\"created\":false,\"exists\":true}\n");
+
+    const std::string odd = "kept vms/a b&c=d%41f.json";
+    for (const std::string& object : {std::string("plain.json"), std::string("with space.json"),
+                                      std::string("x=1&y=2.json"), std::string("pct%2F.json"), odd}) {
+        keep(object, object != "plain.json");
+        json_spirit::mObject listed = Object(Ok({"objects", "list", "--bucket", "b-odd", "--json"}));
+        std::vector<std::string> names;
+        for (const json_spirit::mValue& item : listed["objects"].get_array())
+            names.push_back(ZkJson::GetStringValue(item.get_obj(), "name"));
+        EXPECT_NE(std::find(names.begin(), names.end(), object), names.end())
+            << object << ": " << ZkJson::Serialize(listed);
+        const json_spirit::mObject body =
+            Object(Ok({"object", "get", "--project", kProject, "--bucket", "b-odd", "--object", object}));
+        EXPECT_EQ(ZkJson::GetStringValue(body, "name"), "rs-vm") << object;
+        EXPECT_EQ(AccountEmails(body), object == "plain.json" ? std::vector<std::string>() : account)
+            << object;
+    }
+
+    // Its machine type and disks are those of us-central1-b: it can be made there only.
+    const std::vector<std::string> elsewhere = {"deploy",   "--project", kProject, "--bucket",     "b-odd",
+                                                "--object", odd,         "--zone", "us-central1-a"};
+    Result refused = Run(elsewhere);
+    EXPECT_EQ(refused.status, 2) << Shown(elsewhere, refused);
+    EXPECT_TRUE(Contains(refused.err, " is for zone us-central1-b, where its machine type and disks are\n"))
+        << refused.err;
+    Ok({"deploy", "--project", kProject, "--bucket", "b-odd", "--object", odd});
+    gcemu::World::Txn world = Emulator().world().Lock();
+    const json_spirit::mObject* deployed =
+        world.Find(collections::kInstances, kPrefix + "zones/us-central1-b/instances/rs-vm");
+    ASSERT_TRUE(deployed);
+    EXPECT_EQ(AccountEmails(*deployed), account);
 }
 
 TEST_F(GcsdkChangesTest, RestoreHoldsTheCommandLineAgainstTheSavedConfiguration) {

@@ -45,6 +45,24 @@ TEST_F(GcsdkTest, UsageErrorsExitTwoWithTheUsage) {
          "gcsdk: option --settings is given twice; it takes one value",
          "usage: gcsdk projects"},
         {{"find"}, "gcsdk: give --guid ID, or --name NAME --project P", "usage: gcsdk find"},
+        // Checked before any request: a GUID, a pattern, a name.
+        {{"find", "--guid", "12ab"},
+         "gcsdk: --guid '12ab' is not a VM GUID (a decimal number)",
+         "usage: gcsdk find"},
+        {{"find", "--name", "Web_1", "--project", "p"},
+         "gcsdk: --name 'Web_1' is not a Compute Engine name (lowercase letters, digits and '-', starting "
+         "with a "
+         "letter, not ending with '-', at most 63 characters)",
+         "usage: gcsdk find"},
+        {{"vms", "--project-pattern", "gcemu-["},
+         "gcsdk: --project-pattern 'gcemu-[' is not a pattern: the '[' at position 7 is not closed by a ']'",
+         "usage: gcsdk vms"},
+        {{"vms", "--project", "["},
+         "gcsdk: --project '[' is not a pattern: the '[' at position 1 is not closed by a ']'",
+         "usage: gcsdk vms"},
+        {{"vms", "--label", "env=pr[od"},
+         "gcsdk: --label 'env=pr[od' is not a pattern: the '[' at position 3 is not closed by a ']'",
+         "usage: gcsdk vms"},
         {{"find", "--name", "vm"}, "gcsdk: --name needs --project (or give --guid)", "usage: gcsdk find"},
         {{"find", "--guid", "1", "--zone", "z"},
          "gcsdk: --project and --zone go with --name alone; --guid searches every project",
@@ -137,26 +155,40 @@ TEST_F(GcsdkTest, RefusedSignInShowsTheLibrarysErrorAndCode) {
     EXPECT_FALSE(Contains(result.err + result.out, "wrong-Password-42")) << Shown(p12, result);
 }
 
-TEST_F(GcsdkTest, UnreadableKeysAndSettingsAreFailures) {
+// A key that cannot be read fails (1); a settings file that is missing or broken is refused (2) before any
+// request, since it must never send a real credential to the real endpoints.
+TEST_F(GcsdkTest, UnreadableKeysFailAndBrokenSettingsAreRefusedBeforeAnyRequest) {
     const std::string missing = m_dir.File("missing");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
     const Case cases[] = {
         {{"--key-file", missing, "projects"},
+         1,
          "gcsdk: reading key file " + missing + ": No such file or directory\n"},
-        // A mistyped settings file must not fall back to the real endpoints.
+        {{"--key-file", m_dir.path(), "projects"},
+         1,
+         "gcsdk: reading key file " + m_dir.path() + ": it is a directory, not a key file\n"},
         {{"--settings", missing, "projects"},
+         2,
          "gcsdk: settings file " + missing + ": No such file or directory\n"},
         {{"--settings", m_dir.path(), "projects"},
+         2,
          "gcsdk: settings file " + m_dir.path() + ": not a regular file\n"},
     };
+    const size_t before = Emulator().journal().size();
     for (const Case& c : cases) {
         Result result = Run(c.args);
-        EXPECT_EQ(result.status, 1) << Shown(c.args, result);
+        EXPECT_EQ(result.status, c.status) << Shown(c.args, result);
         EXPECT_EQ(result.err, c.err) << Shown(c.args, result);
     }
     Result result = Run({"projects"}, {{"GCSDK_SETTINGS", missing}});
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err,
               "gcsdk: settings file " + missing + " (GCSDK_SETTINGS): No such file or directory\n");
+    EXPECT_EQ(Emulator().journal().size(), before);
 }
 
 // The emulator command: the commands it prints work against it, and Ctrl-C stops it cleanly.

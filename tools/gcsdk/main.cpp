@@ -43,6 +43,20 @@ Registry MakeRegistry() {
     AddRestoreCommands(registry);
     AddDemoCommand(registry);
     AddEmulatorCommand(registry);
+    registry.SetNotes(
+        "Exit status: 0 success; 1 failure (the message ends with the library's error and code); 2 a wrong\n"
+        "command line or settings file (nothing was sent); 3 a partial list (some projects, zones or "
+        "regions\n"
+        "could not be listed: each is named on stderr, and --json prints {\"items\": [...], \"failures\":\n"
+        "[...]} instead of the array).\n"
+        "\n"
+        "Files gcsdk writes ('snapshot --save-config', 'object get --output') may hold secrets (metadata\n"
+        "holds startup scripts): they are made readable by their owner only (0600), and one that is\n"
+        "overwritten is narrowed to that. So is a new log file named by sLogFile in the settings; an "
+        "existing\n"
+        "one is appended to as it is. The library's log goes there, and with --verbose to stderr; it goes "
+        "to\n"
+        "stderr otherwise only when sLogFile cannot be opened.\n");
     return registry;
 }
 
@@ -62,6 +76,9 @@ bool IsRegularFile(const std::string& path, std::string& error) {
 }
 
 int Run(const std::vector<std::string>& args) {
+    // The library's lines are for --verbose and for the one-line failure: a command that succeeds prints
+    // none of them. A log file named in the settings still gets them.
+    host::SetProcessLogOnStderr(false);
     const Registry registry = MakeRegistry();
     const CommandLine line = registry.Parse(args);
     switch (line.action) {
@@ -87,7 +104,7 @@ int Run(const std::vector<std::string>& args) {
     if (!settings.empty() && checked && !IsRegularFile(settings, error)) {
         std::cerr << registry.Program() << ": settings file " << settings
                   << (line.args.Has("settings") ? "" : " (GCSDK_SETTINGS)") << ": " << error << '\n';
-        return kExitFailure;
+        return kExitUsage;
     }
     if (line.args.Has("settings")) {
         ZKPlatformInfo::SetSettingsFile(settings);

@@ -33,6 +33,8 @@ int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regi
 
 // The whole file as text; false with the reason ("reading F: No such file or directory").
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
+// Written readable by the owner only (0600), a file that was there narrowed to that: what gcsdk writes
+// (instance resources, VM configurations) may hold startup scripts and other secrets in metadata.
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
 
 // The last segment of a URL ("https://.../zones/us-central1-a" -> "us-central1-a").

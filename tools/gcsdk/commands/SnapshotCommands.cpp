@@ -4,6 +4,7 @@
 
 #include "Session.h"
 #include "cli/Output.h"
+#include "cli/ResourceNames.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
 #include "commands/SnapshotVm.h"
@@ -21,6 +22,7 @@ int SnapshotDisk(const Invocation& invocation) {
         return invocation.UsageError("--prefix and --save-config go with --vm or --vm-guid");
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
     if (int status = RequireResourceName(invocation, "name")) return status;
+    if (int status = RequireResourceName(invocation, "disk")) return status;
     DiskLocation location;
     if (int status = ReadLocation(invocation, location)) return status;
 
@@ -33,7 +35,7 @@ int SnapshotDisk(const Invocation& invocation) {
     const bool wait = !args.Has("no-wait");
     SSnapshotInfoLib snapshot;
     snapshot.name = args.Value("name");
-    if (!session.Follow("snapshot " + disk, [&] {
+    if (!session.Follow("snapshot " + disk, "the snapshot", [&] {
             return cloud->CreateDiskSnapshot(project, disk, location.zone, location.region, location.regional,
                                              args.Has("guest-flush"), snapshot, wait);
         }))
@@ -97,28 +99,39 @@ int RunSnapshotsList(const Invocation& invocation) {
         SnapshotObject);
 }
 
+// Every name is tried, whatever became of the one before; one already gone counts as deleted, as for
+// 'disk delete'.
 int RunSnapshotsDelete(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    std::vector<std::string> names;  // each once, in the order given
+    for (const std::string& name : invocation.args.Values("name"))
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    for (const std::string& name : names)
+        if (!IsResourceName(name))
+            return invocation.UsageError("--name '" + TerminalSafe(name) +
+                                         "' is not a Compute Engine name (" + kResourceNameRule + ")");
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
     if (!cloud) return status;
 
     const std::string project = invocation.args.Value("project");
-    json_spirit::mArray deleted;
-    for (const std::string& name : invocation.args.Values("name")) {
-        if (!session.Follow("delete snapshot " + name,
-                            [&] { return cloud->DeleteDiskSnapshot(project, name); })) {
-            // A script still learns which ones are gone.
-            if (invocation.Json())
-                PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}, {"failed", name}});
-            return session.Fail("deleting snapshot " + name + " of project " + project);
+    json_spirit::mArray deleted, failed;
+    for (const std::string& name : names) {
+        const bool done = session.Follow("delete snapshot " + name, "the deletion",
+                                         [&] { return cloud->DeleteDiskSnapshot(project, name); });
+        if (done || session.NotFound()) {
+            Say(invocation, "snapshot " + name + " is gone");
+            deleted.push_back(name);
+            continue;
         }
-        Say(invocation, "deleted snapshot " + name);
-        deleted.push_back(name);
+        const std::string line = session.FailureLine("deleting snapshot " + name + " of project " + project);
+        session.Fail("deleting snapshot " + name + " of project " + project);
+        failed.push_back(json_spirit::mObject{{"name", name}, {"error", line}});
     }
-    if (invocation.Json()) PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}});
-    return kExitOk;
+    if (invocation.Json())
+        PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}, {"failed", failed}});
+    return failed.empty() ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -132,11 +145,13 @@ void AddSnapshotCommands(Registry& registry) {
         "--vm-guid ID) [--prefix PFX] [--save-config DIR] [--guest-flush] [--no-wait]";
     snapshot.description =
         "One disk: the snapshot gets the name given. Every disk of a VM (found by name, or by GUID in any\n"
-        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one "
-        "time\n"
-        "for all), shortened to 63 characters when needed; local SSDs are left out. With --save-config, the\n"
-        "VM's instance resource (instance.json) and each disk's resource (disk-<name>.json) are written to\n"
-        "DIR first: what 'restore --config' and 'restore --saved-disk' take back.\n"
+        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one\n"
+        "time for all), shortened to 63 characters when needed; local SSDs are left out. Every disk's\n"
+        "snapshot is requested before any is waited for, so that the disks are captured together.\n"
+        "With --save-config, the VM's instance resource (instance.json) and each disk's resource\n"
+        "(disk-<name>.json) are written to DIR first: what 'restore --config' and 'restore --saved-disk'\n"
+        "take back. They may hold secrets (startup scripts in metadata): the files are made readable by\n"
+        "their owner only (0600), and ones that were there are narrowed to that.\n"
         "Waits for each snapshot to be READY unless --no-wait.";
     snapshot.options = {
         {"project", "P", "project of the disk or VM"},
@@ -164,7 +179,7 @@ void AddSnapshotCommands(Registry& registry) {
 
     Command remove;
     remove.name = "snapshots delete";
-    remove.summary = "Delete snapshots";
+    remove.summary = "Delete snapshots (each one tried; one already gone counts as deleted)";
     remove.usage = "--project P --name SNAP [--name SNAP ...]";
     remove.options = {kProjectIdOption, Repeatable("name", "SNAP", "a snapshot to delete (repeatable)")};
     remove.run = RunSnapshotsDelete;

@@ -7,9 +7,13 @@
 
 #include "Session.h"
 #include "cli/Output.h"
+#include "cli/Progress.h"
 #include "cli/ResourceNames.h"
 #include "commands/Common.h"
 #include "commands/SnapshotVm.h"
+#include "host/HostClock.h"
+#include "host/Settings.h"
+#include "host/XwSleep.h"
 
 namespace gcsdk {
 
@@ -69,6 +73,61 @@ bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, co
     return true;
 }
 
+// One disk's snapshot in a backup of a VM.
+struct Made {
+    std::string disk;
+    SSnapshotInfoLib snapshot;
+    bool requested = false;
+};
+
+// How often and how long a snapshot is read until READY: the library's own snapshot timing, whose 0
+// means the operation timing.
+void SnapshotTiming(uint32_t& pollSecs, uint32_t& timeoutSecs) {
+    namespace settings = host::settings;
+    pollSecs = settings::Read(settings::kSnapshotPolling);
+    if (pollSecs == 0) pollSecs = settings::Read(settings::kOperationWaitTime);
+    timeoutSecs = settings::Read(settings::kSnapshotTimeout);
+    if (timeoutSecs == 0) timeoutSecs = settings::Read(settings::kOperationTimeout);
+}
+
+// Reads the requested snapshot until it is READY, with a progress line; the record as read at the end.
+bool FollowSnapshot(const Session& session, CGoogleCloudSDKWrapper& cloud, const std::string& project,
+                    const std::string& vmName, Made& entry) {
+    const std::string what = "snapshotting disk " + entry.disk + " of VM " + vmName;
+    uint32_t pollSecs = 0, timeoutSecs = 0;
+    SnapshotTiming(pollSecs, timeoutSecs);
+    Progress progress(session.invocation().out, session.ProgressMode(), "snapshot " + entry.disk);
+    const int64_t start = host::Now();
+    for (;;) {
+        SSnapshotInfoLib read;
+        session.Mark();
+        if (!cloud.GetSnapshotInfo(project, entry.snapshot.name, read, 0)) {
+            progress.Finish(false);
+            entry.snapshot.status = "FAILED";
+            session.FailFollowing(what, "the snapshot", session.Reason());
+            return false;
+        }
+        if (read.status == "READY") {
+            progress.Finish(true);
+            entry.snapshot = read;
+            return true;
+        }
+        entry.snapshot.status = read.status;
+        if (read.status == "FAILED" || read.status == "DELETING") {
+            progress.Finish(false);
+            Complain(session.invocation(), what + ": snapshot " + entry.snapshot.name + " is " + read.status);
+            return false;
+        }
+        progress.OnEvent({PollEvent::Kind::kStatus, read.status});
+        if (host::Now() - start > static_cast<int64_t>(timeoutSecs)) {
+            progress.Finish(false);
+            session.FailFollowing(what, "the snapshot", "it was not READY in the time allowed");
+            return false;
+        }
+        XWSLEEP_InTeRnAl(pollSecs * 1000, __FILE__, __LINE__);
+    }
+}
+
 }  // namespace
 
 int SnapshotVm(const Invocation& invocation) {
@@ -82,6 +141,11 @@ int SnapshotVm(const Invocation& invocation) {
         return invocation.UsageError("--project and --zone go with --vm; --vm-guid searches every project");
     if (guid.empty() && project.empty())
         return invocation.UsageError("--vm needs --project (or give --vm-guid)");
+    if (!guid.empty() && !IsGuid(guid))
+        return invocation.UsageError("--vm-guid '" + TerminalSafe(guid) +
+                                     "' is not a VM GUID (a decimal number)");
+    if (guid.empty())
+        if (int status = RequireResourceName(invocation, "vm")) return status;
     const std::string prefix = args.Value("prefix");
     if (args.Has("prefix") && !IsPrefix(prefix))
         return invocation.UsageError(
@@ -123,25 +187,38 @@ int SnapshotVm(const Invocation& invocation) {
         }
     }
 
-    // One time for every disk, so that the snapshots of one backup share it.
+    // Every snapshot is requested before any is waited for, so that the disks are captured together; one
+    // time for every disk, so that the snapshots of one backup share it.
     const std::time_t now = std::time(nullptr);
     const bool wait = !args.Has("no-wait");
-    std::vector<std::pair<std::string, SSnapshotInfoLib>> made;  // disk name, snapshot
+    std::vector<Made> made;
     int result = kExitOk;
     for (const SDiskInfoLib& disk : disks) {
-        const std::string region = RegionOfDiskUrl(disk.source);
-        SSnapshotInfoLib snapshot;
-        snapshot.name = SnapshotName(prefix, disk.name, now);
-        if (!session.Follow("snapshot " + disk.name, [&] {
-                return cloud->CreateDiskSnapshot(vm.projectId, disk.name, vm.zone, region, !region.empty(),
-                                                 args.Has("guest-flush"), snapshot, wait);
-            })) {
-            result = session.Fail("snapshotting disk " + disk.name + " of VM " + vm.name);
-            break;
+        Made entry;
+        entry.disk = disk.name;
+        entry.snapshot.name = SnapshotName(prefix, disk.name, now);
+        entry.snapshot.sourceDisk = disk.name;
+        if (result != kExitOk) {
+            entry.snapshot.status = "not requested";
+            made.push_back(entry);
+            continue;
         }
-        if (!wait) snapshot.status = "started";
-        made.emplace_back(disk.name, snapshot);
+        const std::string region = RegionOfDiskUrl(disk.source);
+        session.Mark();
+        if (!cloud->CreateDiskSnapshot(vm.projectId, disk.name, vm.zone, region, !region.empty(),
+                                       args.Has("guest-flush"), entry.snapshot, false)) {
+            result = session.Fail("snapshotting disk " + disk.name + " of VM " + vm.name);
+            entry.snapshot.status = "FAILED";
+        } else {
+            entry.snapshot.status = "started";
+            entry.requested = true;
+        }
+        made.push_back(entry);
     }
+    if (wait)
+        for (Made& entry : made)
+            if (entry.requested && !FollowSnapshot(session, *cloud, vm.projectId, vm.name, entry))
+                result = kExitFailure;
 
     if (invocation.Json()) {
         json_spirit::mObject object;
@@ -151,10 +228,10 @@ int SnapshotVm(const Invocation& invocation) {
         object["zone"] = vm.zone;
         if (args.Has("save-config")) object["configDir"] = args.Value("save-config");
         json_spirit::mArray snapshots;
-        for (const auto& [disk, snapshot] : made) {
-            json_spirit::mObject entry = SnapshotObject(snapshot);
-            entry["disk"] = disk;
-            snapshots.push_back(entry);
+        for (const Made& entry : made) {
+            json_spirit::mObject object = SnapshotObject(entry.snapshot);
+            object["disk"] = entry.disk;
+            snapshots.push_back(object);
         }
         object["snapshots"] = snapshots;
         object["complete"] = result == kExitOk;
@@ -162,8 +239,9 @@ int SnapshotVm(const Invocation& invocation) {
         return result;
     }
     Table table({"DISK", "SNAPSHOT", "STATUS", "SIZE GB"});
-    for (const auto& [disk, snapshot] : made)
-        table.AddRow({disk, snapshot.name, snapshot.status, SizeText(snapshot.diskSizeGb)});
+    for (const Made& entry : made)
+        table.AddRow(
+            {entry.disk, entry.snapshot.name, entry.snapshot.status, SizeText(entry.snapshot.diskSizeGb)});
     if (table.RowCount() > 0) invocation.out << table.Render();
     if (args.Has("save-config") && result == kExitOk)
         Say(invocation, "configuration of " + vm.name + " saved in " + args.Value("save-config") +
