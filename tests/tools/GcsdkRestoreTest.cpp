@@ -220,6 +220,8 @@ TEST_F(GcsdkChangesTest, RestoreCarriesServiceAccountsUnderAnyObjectName) {
         EXPECT_EQ(result.status, 0) << Shown(args, result);
         EXPECT_TRUE(Contains(result.out, "not carried over from the saved configuration: ")) << result.out;
         EXPECT_TRUE(Contains(result.out, "saved disk secure-1 (no --disk replaces it)")) << result.out;
+        EXPECT_FALSE(Contains(result.out, "keyRevocationActionType"))
+            << "a default lost nothing: " << result.out;
         EXPECT_EQ(Contains(result.out, "service account " + account[0] + " (--no-service-account)"),
                   !withAccount)
             << result.out;
@@ -279,6 +281,9 @@ TEST_F(GcsdkChangesTest, RestoreHoldsTheCommandLineAgainstTheSavedConfiguration)
          "--disk x=nosuch: the saved configuration has no disk nosuch (it has web-1, web-data-1)"},
         {{"--disk", "a=web-1", "--disk", "b=web-1"}, "--disk b=web-1: saved disk web-1 is replaced twice"},
         {{"--disk", "Bad=web-1"}, "--disk Bad=web-1: 'Bad' is not a Compute Engine name"},
+        {{"--disk", "a", "--nic", "projects/p/global/networks/default"},
+         "--nic projects/p/global/networks/default: the saved configuration has no interface "
+         "projects/p/global/networks/default (it has nic0); a network is given by its URL (https://...)"},
         {{"--disk", "a", "--later"}, "--later needs --bucket B and --object O"},
         {{"--disk", "a", "--bucket", "b"}, "--bucket and --object go with --later"},
     };

@@ -21,6 +21,12 @@ using GoogleCloudSDKWrapper::SDiskInfoLib;
 using GoogleCloudSDKWrapper::SNetworkInterfaceInfoLib;
 using GoogleCloudSDKWrapper::SVMInfoLib;
 
+// The saved interface a --nic names: its name, or its number as the library reads one ("1" is nic0).
+std::string InterfaceName(const std::string& nic) {
+    const bool number = nic.size() == 1 && nic[0] >= '1' && nic[0] <= '9';
+    return number ? "nic" + std::to_string(nic[0] - '1') : nic;
+}
+
 // The VM record and the saved-to-new disk names a restore hands the library; a usage error's text when
 // the command line does not fit the saved configuration.
 bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
@@ -73,7 +79,16 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
     std::vector<std::string> nics = args.Values("nic");
     if (nics.empty())
         for (const SavedInterface& nic : saved.interfaces) nics.push_back(nic.name);
+    std::vector<std::string> savedNames;
+    for (const SavedInterface& nic : saved.interfaces) savedNames.push_back(nic.name);
     for (const std::string& name : nics) {
+        // The library takes a URL for a network and anything else for a saved interface's name.
+        if (name.find("//") == std::string::npos &&
+            std::find(savedNames.begin(), savedNames.end(), InterfaceName(name)) == savedNames.end()) {
+            error = "--nic " + name + ": the saved configuration has no interface " + name + " (it has " +
+                    Join(savedNames, ", ") + "); a network is given by its URL (https://...)";
+            return false;
+        }
         SNetworkInterfaceInfoLib nic;
         nic.name = name;
         vm.networkInterfaces.push_back(nic);
@@ -86,10 +101,7 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
 // The saved interfaces a restore uses: named, or by number ("1" is nic0), as the library reads them.
 std::vector<std::string> UsedInterfaces(const SVMInfoLib& vm) {
     std::vector<std::string> used;
-    for (const SNetworkInterfaceInfoLib& nic : vm.networkInterfaces) {
-        const bool number = nic.name.size() == 1 && nic.name[0] >= '1' && nic.name[0] <= '9';
-        used.push_back(number ? "nic" + std::to_string(nic.name[0] - '1') : nic.name);
-    }
+    for (const SNetworkInterfaceInfoLib& nic : vm.networkInterfaces) used.push_back(InterfaceName(nic.name));
     return used;
 }
 

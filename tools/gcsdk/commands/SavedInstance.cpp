@@ -26,6 +26,13 @@ const char* const kNotRestoredFields[] = {
     "resourcePolicies",
 };
 
+// Values Compute Engine gives a new VM anyway: nothing is lost when the restore leaves them out.
+bool IsDefault(const std::string& field, const json_spirit::mValue& value) {
+    const std::string text = ZkJson::Serialize(value);
+    return (field == "keyRevocationActionType" && text == "\"NONE\"") ||
+           (field == "reservationAffinity" && text == "{\"consumeReservationType\":\"ANY_RESERVATION\"}");
+}
+
 bool BoolMember(const json_spirit::mObject& object, const char* name) {
     const auto found = object.find(name);
     return found != object.end() && found->second.type() == json_spirit::bool_type &&
@@ -76,7 +83,7 @@ bool ReadSavedInstance(const std::string& json, SavedInstance& saved) {
             (found->second.type() == json_spirit::array_type && found->second.get_array().empty()) ||
             (found->second.type() == json_spirit::obj_type && found->second.get_obj().empty()) ||
             (found->second.type() == json_spirit::str_type && found->second.get_str().empty());
-        if (!empty) saved.otherFields.push_back(field);
+        if (!empty && !IsDefault(field, found->second)) saved.otherFields.push_back(field);
     }
     return true;
 }
