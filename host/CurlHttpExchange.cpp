@@ -5,6 +5,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -60,6 +62,7 @@ bool IsManagedOption(int option) {
         case CURLOPT_POSTFIELDSIZE_LARGE:
         case CURLOPT_NOSIGNAL:
         case CURLOPT_VERBOSE:
+        case CURLOPT_NOPROGRESS:  // the stall limit lives in the progress callback
             return true;
         default:
             return false;
@@ -131,6 +134,8 @@ public:
         curl_easy_reset(m_curl);
         m_errorBuffer[0] = '\0';
         m_receiving = &response;
+        m_stall = Stall();
+        m_stall.lastProgress = std::chrono::steady_clock::now();
 
         std::string failure;
         curl_slist* headers = nullptr;
@@ -152,7 +157,11 @@ public:
         if (result != CURLE_OK) {
             // A partial answer (cut off mid-body, say) must not be taken for a response.
             response = HttpResponse();
-            response.error = m_errorBuffer[0] ? std::string(m_errorBuffer) : curl_easy_strerror(result);
+            if (m_stall.stalled)
+                response.error = "nothing was sent or received for " + std::to_string(StallLimitSecs()) +
+                                 " s; the request was given up";
+            else
+                response.error = m_errorBuffer[0] ? std::string(m_errorBuffer) : curl_easy_strerror(result);
             return;
         }
         long status = 0;
@@ -177,11 +186,13 @@ private:
         auto set = [&ok](CURLcode result) { ok = ok && result == CURLE_OK; };
 
         // Settings a caller may adjust.
-        set(curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, m_options.connectTimeoutSecs));
-        if (m_options.stallTimeoutSecs > 0) {
-            set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
-            set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_options.stallTimeoutSecs));
-        }
+        // Never 0: libcurl takes a zero limit as none, and a dead server would hold the caller for ever.
+        set(curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, std::max(1L, m_options.connectTimeoutSecs)));
+        // The stall limit is ours (OnProgress): libcurl's low-speed check averages over a few seconds, so
+        // a request body sent at once kept a stalled POST alive for seconds beyond the limit.
+        set(curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L));
+        set(curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlHttpExchange::OnProgress));
+        set(curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this));
         set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPALIVE, 1L));
         set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPIDLE, kTcpKeepAliveSecs));
         set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPINTVL, kTcpKeepAliveSecs));
@@ -294,6 +305,30 @@ private:
         return length;
     }
 
+    long StallLimitSecs() const { return std::max(1L, m_options.stallTimeoutSecs); }
+
+    // Ends the request once the connection is up and no byte has gone either way for the stall limit.
+    // libcurl calls this at least about once a second, also while nothing moves.
+    static int OnProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+        auto* self = static_cast<CurlHttpExchange*>(context);
+        Stall& stall = self->m_stall;
+        const auto now = std::chrono::steady_clock::now();
+        curl_off_t pretransfer = 0;
+        // Connecting and the TLS handshake have the connect limit of their own.
+        const bool connected =
+            curl_easy_getinfo(self->m_curl, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) == CURLE_OK &&
+            pretransfer > 0;
+        if (!connected || received != stall.received || sent != stall.sent) {
+            stall.received = received;
+            stall.sent = sent;
+            stall.lastProgress = now;
+            return 0;
+        }
+        if (now - stall.lastProgress < std::chrono::seconds(self->StallLimitSecs())) return 0;
+        stall.stalled = true;
+        return 1;
+    }
+
     static size_t OnBody(char* data, size_t size, size_t count, void* context) {
         auto* self = static_cast<CurlHttpExchange*>(context);
         const size_t length = size * count;
@@ -311,6 +346,14 @@ private:
     std::unique_ptr<curl_slist, SlistFree> m_connectTo;
     HttpResponse* m_receiving = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
+
+    struct Stall {
+        curl_off_t received = 0;
+        curl_off_t sent = 0;
+        std::chrono::steady_clock::time_point lastProgress;
+        bool stalled = false;
+    };
+    Stall m_stall;
 };
 
 }  // namespace

@@ -81,53 +81,48 @@ void LoadLegacyProvider() {
 
 }  // namespace
 
+std::string ZKLibCurl::GetLastSignError() const {
+    return m_lastSignError;
+}
+
 bool ZKLibCurl::SignSHA256withRSA(const char* keyFilePath, const std::string& data, const char* password,
                                   unsigned char* signature, unsigned int& signatureLength) {
     HbDebug log;
     signatureLength = 0;
-    const char* path = keyFilePath ? keyFilePath : "";
-    if (!*path || !signature) {
-        log.Error(__PRETTY_FUNCTION__, "no %s given", *path ? "signature buffer" : "key file");
+    m_lastSignError.clear();
+    // The log line keeps OpenSSL's own reasons; the recorded text is the one a user can act on.
+    const char* tag = __PRETTY_FUNCTION__;
+    auto fail = [&](const std::string& userText, const std::string& detail = std::string()) {
+        m_lastSignError = userText;
+        log.Error(tag, "%s%s%s", userText.c_str(), detail.empty() ? "" : ": ", detail.c_str());
         return false;
-    }
+    };
+    const char* path = keyFilePath ? keyFilePath : "";
+    if (!*path || !signature) return fail(*path ? "no signature buffer given" : "no key file given");
     LoadLegacyProvider();
     ERR_clear_error();
 
     std::unique_ptr<FILE, FileClose> file(std::fopen(path, "rb"));
-    if (!file) {
-        log.Error(__PRETTY_FUNCTION__, "cannot open key file %s: %s", path, std::strerror(errno));
-        return false;
-    }
+    if (!file) return fail(std::string("cannot open key file ") + path + ": " + std::strerror(errno));
     std::unique_ptr<PKCS12, Pkcs12Free> p12(d2i_PKCS12_fp(file.get(), nullptr));
-    if (!p12) {
-        log.Error(__PRETTY_FUNCTION__, "key file %s is not a PKCS#12 file: %s", path,
-                  OpenSslReason().c_str());
-        return false;
-    }
+    if (!p12) return fail(std::string("key file ") + path + " is not a PKCS#12 file", OpenSslReason());
     EVP_PKEY* rawKey = nullptr;
     X509* rawCert = nullptr;
     if (PKCS12_parse(p12.get(), password, &rawKey, &rawCert, nullptr) != 1) {
         const std::string reason = OpenSslReason();
-        const bool badPassword = reason.find("mac verify failure") != std::string::npos;
-        log.Error(__PRETTY_FUNCTION__, "cannot open key file %s%s: %s", path,
-                  badPassword ? " (wrong password?)" : "", reason.c_str());
-        return false;
+        if (reason.find("mac verify failure") != std::string::npos)
+            return fail(std::string("key file ") + path + " cannot be opened with the given password",
+                        reason);
+        return fail(std::string("cannot open key file ") + path, reason);
     }
     std::unique_ptr<EVP_PKEY, PkeyFree> key(rawKey);
     std::unique_ptr<X509, X509Free> cert(rawCert);
-    if (!key) {
-        log.Error(__PRETTY_FUNCTION__, "key file %s holds no private key", path);
-        return false;
-    }
-    if (EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA) {
-        log.Error(__PRETTY_FUNCTION__, "key file %s holds a private key that is not RSA", path);
-        return false;
-    }
-    if (static_cast<size_t>(EVP_PKEY_get_size(key.get())) > kMaxSignatureBytes) {
-        log.Error(__PRETTY_FUNCTION__, "key file %s holds a key larger than %zu bytes", path,
-                  kMaxSignatureBytes);
-        return false;
-    }
+    if (!key) return fail(std::string("key file ") + path + " holds no private key");
+    if (EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA)
+        return fail(std::string("key file ") + path + " holds a private key that is not RSA");
+    if (static_cast<size_t>(EVP_PKEY_get_size(key.get())) > kMaxSignatureBytes)
+        return fail(std::string("key file ") + path + " holds a key larger than " +
+                    std::to_string(kMaxSignatureBytes) + " bytes");
 
     std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
     EVP_PKEY_CTX* keyCtx = nullptr;
@@ -135,19 +130,14 @@ bool ZKLibCurl::SignSHA256withRSA(const char* keyFilePath, const std::string& da
     if (!ctx || EVP_DigestSignInit(ctx.get(), &keyCtx, EVP_sha256(), nullptr, key.get()) != 1 ||
         EVP_PKEY_CTX_set_rsa_padding(keyCtx, RSA_PKCS1_PADDING) != 1 ||
         EVP_DigestSign(ctx.get(), nullptr, &length, reinterpret_cast<const unsigned char*>(data.data()),
-                       data.size()) != 1) {
-        log.Error(__PRETTY_FUNCTION__, "cannot sign with key file %s: %s", path, OpenSslReason().c_str());
-        return false;
-    }
-    if (length > kMaxSignatureBytes) {
-        log.Error(__PRETTY_FUNCTION__, "signature with key file %s would need %zu bytes", path, length);
-        return false;
-    }
+                       data.size()) != 1)
+        return fail(std::string("cannot sign with key file ") + path, OpenSslReason());
+    if (length > kMaxSignatureBytes)
+        return fail(std::string("a signature with key file ") + path + " would need " +
+                    std::to_string(length) + " bytes");
     if (EVP_DigestSign(ctx.get(), signature, &length, reinterpret_cast<const unsigned char*>(data.data()),
-                       data.size()) != 1) {
-        log.Error(__PRETTY_FUNCTION__, "cannot sign with key file %s: %s", path, OpenSslReason().c_str());
-        return false;
-    }
+                       data.size()) != 1)
+        return fail(std::string("cannot sign with key file ") + path, OpenSslReason());
     signatureLength = static_cast<unsigned int>(length);
     return true;
 }

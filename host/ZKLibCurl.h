@@ -58,6 +58,9 @@ public:
     // the password. signature must hold kMaxSignatureBytes; signatureLength receives the byte count.
     bool SignSHA256withRSA(const char* keyFilePath, const std::string& data, const char* password,
                            unsigned char* signature, unsigned int& signatureLength);
+    // Why the last SignSHA256withRSA failed, in words a user can act on (naming the file); empty after
+    // a success.
+    std::string GetLastSignError() const;
 
 private:
     std::unique_ptr<host::IHttpExchange> m_exchange;
@@ -66,4 +69,5 @@ private:
     WriteCallback m_callback = nullptr;
     void* m_callbackContext = nullptr;
     host::HttpResponse m_last;
+    std::string m_lastSignError;
 };

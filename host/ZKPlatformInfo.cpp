@@ -14,6 +14,9 @@ namespace pt = boost::property_tree;
 
 struct ZKPlatformInfo::Snapshot {
     pt::ptree tree;
+    std::string path;
+    bool exists = false;
+    std::string loadError;
 };
 
 namespace {
@@ -51,14 +54,41 @@ FileVersion CurrentVersion(const std::string& path) {
     return version;
 }
 
+// "value ; why" and "value # why": a comment after a value, as INI files are commonly written, is not
+// part of the value. The mark must follow a blank, so "a;b" keeps its semicolon.
+std::string WithoutInlineComment(const std::string& value) {
+    for (size_t i = 1; i < value.size(); ++i) {
+        if ((value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t')) {
+            const size_t end = value.find_last_not_of(" \t", i - 1);
+            return end == std::string::npos ? std::string() : value.substr(0, end + 1);
+        }
+    }
+    return value;
+}
+
+void StripInlineComments(pt::ptree& tree) {
+    for (auto& section : tree)
+        for (auto& entry : section.second) entry.second.data() = WithoutInlineComment(entry.second.data());
+}
+
 std::shared_ptr<const ZKPlatformInfo::Snapshot> Load(const FileVersion& version) {
     auto snapshot = std::make_shared<ZKPlatformInfo::Snapshot>();
-    if (!version.exists) return snapshot;
+    snapshot->path = version.path;
+    if (!version.exists) {
+        struct stat info {};
+        // Something that is there but is no file (a folder, say) cannot be read either.
+        snapshot->exists = !version.path.empty() && stat(version.path.c_str(), &info) == 0;
+        if (snapshot->exists) snapshot->loadError = "it is not a regular file";
+        return snapshot;
+    }
+    snapshot->exists = true;
     try {
         pt::read_ini(version.path, snapshot->tree);
+        StripInlineComments(snapshot->tree);
     } catch (const pt::ptree_error& error) {
         // A settings file we cannot read must not stop the agent: every default holds, and we say why.
-        snapshot = std::make_shared<ZKPlatformInfo::Snapshot>();
+        snapshot->tree.clear();
+        snapshot->loadError = error.what();
         HbDebug().Error(__PRETTY_FUNCTION__, "Failed to read settings file [%s]: %s. Defaults are used.",
                         version.path.c_str(), error.what());
     }
@@ -126,6 +156,26 @@ int ZKPlatformInfo::getNumber(const std::string& section, const std::string& key
     return 1;
 }
 
+std::vector<std::string> ZKPlatformInfo::getKeys(const std::string& section) const {
+    std::vector<std::string> keys;
+    auto found = m_snapshot->tree.find(section);
+    if (found == m_snapshot->tree.not_found()) return keys;
+    for (const auto& entry : found->second) keys.push_back(entry.first);
+    return keys;
+}
+
+const std::string& ZKPlatformInfo::getFilePath() const {
+    return m_snapshot->path;
+}
+
+bool ZKPlatformInfo::fileExists() const {
+    return m_snapshot->exists;
+}
+
+const std::string& ZKPlatformInfo::getLoadError() const {
+    return m_snapshot->loadError;
+}
+
 std::string ZKPlatformInfo::SetSettingsFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_mutex);
     std::string previous = g_override;
@@ -146,6 +196,12 @@ bool ZKPlatformInfoGetNumber(const ZKPlatformInfo& info, const std::string& sect
                              uint32_t& value) {
     unsigned long number = 0;
     if (!info.getNumber(section, key, number)) return false;
+    if (number > UINT32_MAX) {
+        HbDebug().Error(__PRETTY_FUNCTION__,
+                        "Setting [%s/%s] = [%lu] is larger than %u; the default is used.", section.c_str(),
+                        key.c_str(), number, UINT32_MAX);
+        return false;
+    }
     value = static_cast<uint32_t>(number);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostApi.h"
 
@@ -20,6 +21,13 @@ public:
     bool getString(const std::string& section, const std::string& key, std::string& value) const;
     // Non-zero when the key is set to a decimal number that fits; value untouched otherwise.
     int getNumber(const std::string& section, const std::string& key, unsigned long& value) const;
+    // The keys set in a section, in file order.
+    std::vector<std::string> getKeys(const std::string& section) const;
+    // The file this snapshot was read from (empty when none is named), whether it existed, and why it
+    // could not be read (empty when it could, or when there was nothing to read).
+    const std::string& getFilePath() const;
+    bool fileExists() const;
+    const std::string& getLoadError() const;
 
     // Points this process at a settings file; an empty path returns to GCSDK_SETTINGS. Returns the
     // previous override (empty when there was none).
@@ -34,6 +42,7 @@ private:
 };
 
 // The adapter every numeric read goes through: the value is copied into the 32-bit variable only when
-// the key was found, so the caller's default survives otherwise. Returns whether it was found.
+// the key was found and fits 32 bits (a larger number is refused with an error line, not wrapped), so
+// the caller's default survives otherwise. Returns whether it was copied.
 HOST_API bool ZKPlatformInfoGetNumber(const ZKPlatformInfo& info, const std::string& section,
                                       const std::string& key, uint32_t& value);

@@ -11,6 +11,7 @@ packages=(
   libboost-dev                        # variant under the JSON value model, PropertyTree for settings
   rapidjson-dev                       # JSON text reading and writing
   libsqlite3-dev                      # VM GUID cache store
+  libtinyxml2-dev                     # the XML error bodies of Cloud Storage's XML API
   libcpp-httplib-dev                  # HTTPS server of the emulator and of HTTP client tests
   libgtest-dev libgmock-dev           # tests
   libbenchmark-dev nlohmann-json3-dev # benchmarks (nlohmann is the reference parser)

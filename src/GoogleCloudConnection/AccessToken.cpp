@@ -18,6 +18,9 @@ const char kJwtHeader[] = "{\"alg\":\"RS256\",\"typ\":\"JWT\"}";
 const char kGrantPrefix[] = "grant_type=urn%3Aietf%3Aparams%3Aoauth%3Agrant-type%3Ajwt-bearer&assertion=";
 const int64_t kTokenLifetimeSecs = 3600;
 const char kUnauthorizedStatusLine[] = "HTTP/1.1 401 Unauthorized\r\n";
+// Error codes of a sign-in that failed before anything was sent.
+const char kInvalidPrivateKeyCode[] = "INVALID_PRIVATE_KEY";
+const char kInvalidKeyFileCode[] = "INVALID_KEY_FILE";
 
 std::string Base64Url(const std::string& bytes) {
     return CGoogleCloudConnection::Base64URLEncode(reinterpret_cast<const unsigned char*>(bytes.data()),
@@ -57,6 +60,10 @@ bool CGoogleCloudConnection::GetAccessToken() {
         if (!httpClient->SignSHA256withRSA(keyFilePath.c_str(), signingInput, keyOrPassword.c_str(), buffer,
                                            length)) {
             logger.Error(__PRETTY_FUNCTION__, "Failed to get signature from p12 file");
+            // A failed sign-in must say why to the caller too, not only to the log.
+            SetErrorMessage("Cannot sign in with the PKCS#12 key file: " + httpClient->GetLastSignError() +
+                            ".");
+            SetErrorCode(kInvalidKeyFileCode);
             return false;
         }
         signature.assign(reinterpret_cast<const char*>(buffer), length);
@@ -124,8 +131,10 @@ bool CGoogleCloudConnection::DigestWithSHA256(const std::string& data, std::stri
         hasher.finish(bytes, sizeof bytes);
         digest.assign(reinterpret_cast<const char*>(bytes), sizeof bytes);
         return true;
-    } catch (const ZkException&) {
+    } catch (const ZkException& failure) {
         logger.Error(__PRETTY_FUNCTION__, "Failed to calculate disgest.");
+        SetErrorMessage(std::string("Cannot sign in: ") + failure.what() + ".");
+        SetErrorCode(kInvalidPrivateKeyCode);
         return false;
     }
 }
@@ -140,8 +149,10 @@ bool CGoogleCloudConnection::SignDigestWithRSA(const std::string& digest, const 
             rsa.sign(reinterpret_cast<const unsigned char*>(digest.data()), digest.size());
         signature.assign(reinterpret_cast<const char*>(signedDigest.getData()), signedDigest.getSize());
         return true;
-    } catch (const ZkException&) {
+    } catch (const ZkException& failure) {
         logger.Error(__PRETTY_FUNCTION__, "Failed to sign the digest.");
+        SetErrorMessage(std::string("Cannot sign in with the private key: ") + failure.what() + ".");
+        SetErrorCode(kInvalidPrivateKeyCode);
         return false;
     }
 }

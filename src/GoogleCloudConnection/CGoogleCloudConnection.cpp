@@ -2,12 +2,14 @@
 #include "GoogleCloudConnection/CGoogleCloudConnection.h"
 
 #include <curl/curl.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
 #include "GoogleCloudConnection/Endpoints.h"
 #include "GoogleCloudConnection/Redaction.h"
 #include "GoogleCloudConnection/UrlComposition.h"
+#include "GoogleCloudErrorHandler/GoogleErrorBody.h"
 #include "host/HostClock.h"
 #include "host/JtString.h"
 #include "host/Settings.h"
@@ -20,7 +22,27 @@ namespace {
 const char kDefaultContentType[] = "Content-Type: application/x-www-form-urlencoded";
 const char kJsonContentType[] = "Content-Type: application/json";
 
+const char* MethodName(int requestType) {
+    switch (requestType) {
+        case ZKLibCurl::REQ_GET:
+            return "GET";
+        case ZKLibCurl::REQ_POST:
+            return "POST";
+        case ZKLibCurl::REQ_PUT:
+            return "PUT";
+        case ZKLibCurl::REQ_DELETE:
+            return "DELETE";
+        case ZKLibCurl::REQ_PATCH:
+            return "PATCH";
+        default:
+            return "?";
+    }
+}
+
+// A folder opens for reading too, and would then be taken for the key file.
 bool CanOpenForReading(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     std::ifstream file(path);
     return file.good();
 }
@@ -76,12 +98,25 @@ bool CGoogleCloudConnection::InitCurl() {
 
 bool CGoogleCloudConnection::Connect(const std::string& keyFileName, const std::string& email,
                                      const std::string& keyOrPasswordText) {
-    if (!InitCurl()) return false;
-    if (!keyFileName.empty()) keyFilePath = GetAbsolutePathforKey(keyFileName);
+    if (!InitCurl()) {
+        SetErrorMessage("The HTTP client could not be initialised.");
+        SetErrorCode("INTERNAL");
+        return false;
+    }
+    std::string missingKeyFile;
+    if (!keyFileName.empty()) {
+        keyFilePath = GetAbsolutePathforKey(keyFileName);
+        if (keyFilePath.empty()) missingKeyFile = GetErrorMessage();
+    }
     clientEmail = email;
     keyOrPassword = keyOrPasswordText;
     accessToken.clear();
     if (GetAccessToken()) return true;
+    // A key file found nowhere is the reason, not the signing with the password text that followed.
+    if (!missingKeyFile.empty()) {
+        SetErrorMessage(missingKeyFile);
+        SetErrorCode("KEY_FILE_NOT_FOUND");
+    }
     logger.Error(__PRETTY_FUNCTION__, "Connection Failed. Error while getting access token.");
     return false;
 }
@@ -136,27 +171,40 @@ bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requ
     }
     logger.Error(__PRETTY_FUNCTION__, "Error: API failed. operation [%d]. URL[%s]. Request [%s]", requestType,
                  url.c_str(), RedactCredentials(body).c_str());
-    RecordFailedExchange(url);
+    RecordFailedExchange(requestType, url, response);
     LogResponse(url, response, 0);
     return false;
 }
 
-// What failed, as the HTTP status or the transport error. Callers then decode a Google error body over
-// it; a body that is not one (a proxy's page) or no body at all would otherwise leave an unrelated
-// earlier error in place, and a stale "404" would make a failed read look like a missing resource.
-void CGoogleCloudConnection::RecordFailedExchange(const std::string& url) {
-    int64_t status = httpClient->GetHttpErrorCode();
+// What failed: the HTTP status as the code and, when the body is a Google error, Google's own words;
+// else the status line or the transport error. Callers may decode the body over it; a body that is not
+// a Google error (a proxy's page) or no body at all would otherwise leave an unrelated earlier error in
+// place, and a stale "404" would make a failed read look like a missing resource.
+void CGoogleCloudConnection::RecordFailedExchange(int requestType, const std::string& url,
+                                                  const std::string& response) {
+    std::string message, code;
+    const int64_t status = httpClient->GetHttpErrorCode();
     if (status == 0) {
-        SetErrorMessage(JtString::Format("Request to [%s] failed: %s", url.c_str(),
-                                         httpClient->GetLastTransportError().c_str()));
-        SetErrorCode("UNAVAILABLE");
-        return;
+        message = JtString::Format("Request to [%s] failed: %s", url.c_str(),
+                                   httpClient->GetLastTransportError().c_str());
+        code = "UNAVAILABLE";
+    } else {
+        code = std::to_string(status);
+        const GoogleErrorBody decoded = ReadGoogleErrorBody(response);
+        if (decoded.kind != GoogleErrorBody::Kind::kNone) {
+            message = decoded.message;
+        } else {
+            std::string statusLine = httpClient->GetHttpResponseHeader("HTTP");
+            while (!statusLine.empty() && (statusLine.back() == '\r' || statusLine.back() == '\n'))
+                statusLine.pop_back();
+            message = JtString::Format("Request to [%s] failed: %s", url.c_str(), statusLine.c_str());
+        }
     }
-    std::string statusLine = httpClient->GetHttpResponseHeader("HTTP");
-    while (!statusLine.empty() && (statusLine.back() == '\r' || statusLine.back() == '\n'))
-        statusLine.pop_back();
-    SetErrorMessage(JtString::Format("Request to [%s] failed: %s", url.c_str(), statusLine.c_str()));
-    SetErrorCode(std::to_string(status));
+    SetErrorMessage(message);
+    SetErrorCode(code);
+    // One line per failed exchange, so that a caller listing many places can tell which of them failed.
+    logger.Debug(__PRETTY_FUNCTION__, "Request failed: method [%s] code [%s] url [%s] message [%s]",
+                 MethodName(requestType), code.c_str(), url.c_str(), RedactCredentials(message).c_str());
 }
 
 bool CGoogleCloudConnection::computeUrl(const std::string& projectId, const std::string& path,

@@ -76,7 +76,7 @@ public:
 
 private:
     // Records a failed exchange in the error state before the caller decodes its body.
-    void RecordFailedExchange(const std::string& url);
+    void RecordFailedExchange(int requestType, const std::string& url, const std::string& response);
 
     std::unique_ptr<ZKLibCurl> httpClient;  // the one HTTP client of this connection
     bool curlInitialized = false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "GoogleCloudErrorHandler/GoogleErrorBody.h"
 #include "host/ZkJson.h"
 
 namespace GoogleCloudSDKWrapper {
@@ -33,19 +34,25 @@ void CGoogleCloudErrorHandler::SetHttpErrorCode(int32_t code) {
 
 void CGoogleCloudErrorHandler::SetLastErrorFromResponse(const std::string& body) {
     if (body.empty() || !errorState) return;
+    const GoogleErrorBody decoded = ReadGoogleErrorBody(body);
+    switch (decoded.kind) {
+        case GoogleErrorBody::Kind::kXml:
+            // Its code is a word ("NoSuchKey"); the HTTP status the transport recorded stays the code.
+            errorState->errorMessage = decoded.message;
+            return;
+        case GoogleErrorBody::Kind::kOAuth:
+            // The token endpoint's refusal: the reason for a failed sign-in would otherwise be lost.
+            errorState->errorMessage = decoded.message;
+            errorState->errorCode = decoded.code;
+            return;
+        case GoogleErrorBody::Kind::kJson:
+        case GoogleErrorBody::Kind::kNone:
+            break;
+    }
     try {
         json_spirit::mObject response;
         if (!ZkJson::Unserialize(body, response)) {
             errorState->errorMessage = body;
-            return;
-        }
-        // The OAuth token endpoint refuses with a string "error" and an optional description; the
-        // reason for a failed sign-in would otherwise be lost.
-        auto oauthError = response.find("error");
-        if (oauthError != response.end() && oauthError->second.type() == json_spirit::str_type) {
-            std::string description = ZkJson::GetStringValue(response, "error_description");
-            errorState->errorMessage = description.empty() ? oauthError->second.get_str() : description;
-            errorState->errorCode = oauthError->second.get_str();
             return;
         }
         json_spirit::mObject error;

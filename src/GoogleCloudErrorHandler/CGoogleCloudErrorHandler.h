@@ -22,8 +22,9 @@ public:
 
     // Decodes a Google error body ({"error":{"code":404,"message":"..."}}) into message and code. An
     // OAuth refusal ({"error":"invalid_grant","error_description":"..."}) gives its description and
-    // its error text as the code. Text that is not JSON becomes the message and leaves the code. An
-    // empty body changes nothing.
+    // its error text as the code. Cloud Storage's XML error document gives its <Message> and leaves the
+    // code (the HTTP status the transport recorded). Other text that is not JSON becomes the message and
+    // leaves the code. An empty body changes nothing.
     void SetLastErrorFromResponse(const std::string& body);
 
 protected:

@@ -22,6 +22,9 @@ mObject AttachedDisk(const SDiskInfoLib& disk) {
     out["autoDelete"] = disk.autoDelete;
     if (!disk.sourceImage.empty()) out["initializeParams"] = mObject{{"sourceImage", disk.sourceImage}};
     if (!disk.name.empty()) out["name"] = disk.name;
+    // Without it Compute Engine names the disk persistent-disk-N, and a guest that mounts by
+    // /dev/disk/by-id/google-<device name> loses the disk.
+    if (!disk.deviceName.empty()) out["deviceName"] = disk.deviceName;
     out["boot"] = disk.boot;
     return out;
 }

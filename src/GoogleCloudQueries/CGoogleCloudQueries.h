@@ -46,6 +46,8 @@ public:
                              std::vector<SVMInfoLib>& vms, UINT64 mask);
     bool GetVMInfoListByLabel(const std::string& projectId, const std::string& zone, const std::string& key,
                               const std::string& value, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    // True for a key that can go into a label filter; else the error state says why (INVALID_ARGUMENT).
+    bool CheckLabelKey(const char* tag, const std::string& key);
     bool DoesVMExist(const std::string& projectId, const std::string& vmName, const std::string& zone,
                      SVMInfoLib& vm);
 
@@ -59,7 +61,7 @@ public:
                             const std::string& zone);
     bool DoesRegionalDiskExist(const std::string& projectId, const std::string& diskName,
                                const std::string& region);
-    bool _DoesDiskExist(const std::string& projectId, const std::string& path);
+    bool _DoesDiskExist(const std::string& projectId, const std::string& path, const std::string& diskName);
     bool GetZonalDiskTypeInfo(const std::string& projectId, const std::string& diskType,
                               const std::string& zone, SDiskTypeInfoLib& record);
     bool GetRegionalDiskTypeInfo(const std::string& projectId, const std::string& diskType,

@@ -1,5 +1,8 @@
 // Instance (VM) queries: one VM by name or id, its configuration text, lists by zone, region,
 // project pattern and label, device names.
+#include <algorithm>
+
+#include "GoogleCloudQueries/ListFilter.h"
 #include "GoogleCloudQueries/QueryPatterns.h"
 #include "host/CFilterTerm.h"
 #include "host/JtString.h"
@@ -12,13 +15,45 @@ std::string InstancesOf(const std::string& zone) {
     return paths::Join("zones", zone) + "/instances";
 }
 
-std::string EqualsFilter(const std::string& field, const std::string& value) {
-    return "?filter=" + field + "%20eq%20" + url::QueryValue(value);
+// The VMs whose name or id is exactly the one asked for: the filter narrows, this decides. Returns
+// whether the list held VMs that were all dropped.
+bool KeepExact(std::vector<SVMInfoLib>& vms, const std::string& field, const std::string& value) {
+    const bool hadAny = !vms.empty();
+    vms.erase(
+        std::remove_if(vms.begin(), vms.end(),
+                       [&](const SVMInfoLib& vm) { return (field == "id" ? vm.id : vm.name) != value; }),
+        vms.end());
+    return hadAny && vms.empty();
+}
+
+bool HasLabel(const SVMInfoLib& vm, const std::string& key, const std::string& value) {
+    return std::any_of(vm.labels.begin(), vm.labels.end(), [&](const SKeyValueInfoLib& label) {
+        return label.key == key && label.value == value;
+    });
 }
 
 // The project id goes only on the VMs a call appended: VMs of earlier projects keep their own.
 void StampProject(std::vector<SVMInfoLib>& vms, size_t from, const std::string& projectId) {
     for (size_t i = from; i < vms.size(); ++i) vms[i].projectId = projectId;
+}
+
+// The list text by id, holding only the instance whose id is exactly that one; false when it holds
+// none (the zone has no such VM, or the filter matched only others).
+bool KeepExactInstanceText(const std::string& vmId, std::string& json) {
+    mObject page;
+    if (!ZkJson::Unserialize(json, page)) return false;
+    auto items = page.find("items");
+    if (items == page.end() || items->second.type() != json_spirit::array_type) return false;
+    const mArray& listed = items->second.get_array();
+    mArray exact;
+    for (const mValue& item : listed)
+        if (item.type() == json_spirit::obj_type && ZkJson::GetStringValue(item.get_obj(), "id") == vmId)
+            exact.push_back(item);
+    if (exact.size() == listed.size()) return true;
+    if (exact.empty()) return false;
+    items->second = exact;
+    json = ZkJson::Serialize(page);
+    return true;
 }
 
 }  // namespace
@@ -29,8 +64,15 @@ bool CGoogleCloudQueries::GetInstanceConfigJson(const std::string& projectId, co
     if (!vmName.empty())
         return connection->get(projectId, paths::Join("zones", zone) + "/instances/" + url::Segment(vmName),
                                json);
-    if (!vmId.empty())
-        return GetFirstMatchingPage(projectId, InstancesOf(zone) + EqualsFilter("id", vmId), json);
+    if (!vmId.empty()) {
+        if (!GetFirstMatchingPage(projectId, InstancesOf(zone) + filter::EqualsQuery("id", vmId), json))
+            return false;
+        if (KeepExactInstanceText(vmId, json)) return true;
+        // A list without the VM is no configuration: say so as a read of the VM by name would.
+        SetErrorMessage(JtString::Format("No VM with id [%s] in zone [%s].", vmId.c_str(), zone.c_str()));
+        SetErrorCode("404");
+        return false;
+    }
     logger.Error(__PRETTY_FUNCTION__, "VM name and id are empty. Cannot retrieve instance config file.");
     return false;
 }
@@ -38,7 +80,7 @@ bool CGoogleCloudQueries::GetInstanceConfigJson(const std::string& projectId, co
 bool CGoogleCloudQueries::ParseZonesForVMParam(const std::string& projectId, const std::string& zone,
                                                const std::string& field, const std::string& value,
                                                SVMInfoLib& vm) {
-    const std::string filter = EqualsFilter(field, value);
+    const std::string filter = filter::EqualsQuery(field, value);
     std::vector<SVMInfoLib> found;
     std::string response;
     if (!zone.empty()) {
@@ -52,18 +94,24 @@ bool CGoogleCloudQueries::ParseZonesForVMParam(const std::string& projectId, con
             case ListOutcome::kListed:
                 break;
         }
+        if (KeepExact(found, field, value)) {
+            logger.Debug(__PRETTY_FUNCTION__, "No VM whose %s is exactly [%s] in zone [%s].", field.c_str(),
+                         value.c_str(), zone.c_str());
+            return false;
+        }
     } else {
         std::vector<SZoneInfoLib> zones;
         if (!GetZoneInfoList(projectId, zones, 0)) return false;
         bool listed = false;
         for (const SZoneInfoLib& candidate : zones) {
             std::vector<SVMInfoLib> inZone;
-            if (FetchAllPages(projectId, InstancesOf(candidate.name) + filter, "items", inZone, response) ==
-                ListOutcome::kListed) {
-                found = std::move(inZone);
-                listed = true;
-                break;
-            }
+            if (FetchAllPages(projectId, InstancesOf(candidate.name) + filter, "items", inZone, response) !=
+                    ListOutcome::kListed ||
+                KeepExact(inZone, field, value))
+                continue;
+            found = std::move(inZone);
+            listed = true;
+            break;
         }
         if (!listed) return false;
     }
@@ -193,14 +241,29 @@ bool CGoogleCloudQueries::GetVMInfoListInProject(const std::string& projectPatte
 bool CGoogleCloudQueries::GetVMInfoListByLabel(const std::string& projectId, const std::string& zone,
                                                const std::string& key, const std::string& value,
                                                std::vector<SVMInfoLib>& vms, UINT64) {
-    const size_t before = vms.size();
-    std::string path =
-        InstancesOf(zone) + "?filter=labels." + url::QueryValue(key) + "%3D" + url::QueryValue(value);
+    if (!CheckLabelKey(__PRETTY_FUNCTION__, key)) return false;
+    std::vector<SVMInfoLib> found;
     std::string notFound = JtString::Format("Couldn't find VMs with labels [%s/%s], project [%s]",
                                             key.c_str(), value.c_str(), projectId.c_str());
-    if (!ListQuery(__PRETTY_FUNCTION__, projectId, path, vms, notFound)) return false;
+    if (!ListQuery(__PRETTY_FUNCTION__, projectId,
+                   InstancesOf(zone) + filter::EqualsQuery("labels." + key, value), found, notFound))
+        return false;
+    const size_t before = vms.size();
+    for (SVMInfoLib& vm : found)
+        if (HasLabel(vm, key, value)) vms.push_back(std::move(vm));
     StampProject(vms, before, projectId);
     return true;
+}
+
+bool CGoogleCloudQueries::CheckLabelKey(const char* tag, const std::string& key) {
+    if (filter::IsLabelKey(key)) return true;
+    const std::string message = JtString::Format(
+        "[%s] is not a label key: Compute Engine's are 1 to 63 lowercase letters, digits, '_' and '-'.",
+        key.c_str());
+    logger.Error(tag, "%s", message.c_str());
+    SetErrorMessage(message);
+    SetErrorCode("INVALID_ARGUMENT");
+    return false;
 }
 
 bool CGoogleCloudQueries::DoesVMExist(const std::string& projectId, const std::string& vmName,

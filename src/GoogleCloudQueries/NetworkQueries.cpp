@@ -1,6 +1,7 @@
 // Networks, subnetworks, and the subnetworks a project may use from its shared-VPC host.
 #include <map>
 
+#include "GoogleCloudQueries/ListFilter.h"
 #include "GoogleCloudQueries/QueryPatterns.h"
 #include "host/JtString.h"
 
@@ -30,10 +31,17 @@ bool CGoogleCloudQueries::GetSubNetworkList(const std::string& projectId, const 
                                             const std::string& region, const std::string& networkUrl,
                                             std::vector<SSubnetInfoLib>& subnets, UINT64) {
     std::string path = paths::Join("regions", region) + "/subnetworks";
-    if (!networkUrl.empty()) path += "?filter=network%20eq%20" + url::QueryValue(networkUrl);
-    return ListQuery(__PRETTY_FUNCTION__, projectId, path, subnets,
-                     JtString::Format("Couldn't find subnetwork list in the region [%s], project [%s]",
-                                      region.c_str(), projectId.c_str()));
+    if (!networkUrl.empty()) path += filter::EqualsQuery("network", networkUrl);
+    std::vector<SSubnetInfoLib> found;
+    if (!ListQuery(__PRETTY_FUNCTION__, projectId, path, found,
+                   JtString::Format("Couldn't find subnetwork list in the region [%s], project [%s]",
+                                    region.c_str(), projectId.c_str())))
+        return false;
+    // The filter narrows; only subnetworks of exactly that network are kept.
+    for (SSubnetInfoLib& subnet : found)
+        if (networkUrl.empty() || subnet.network == paths::NameOf(networkUrl))
+            subnets.push_back(std::move(subnet));
+    return true;
 }
 
 bool CGoogleCloudQueries::GetSharedVPCHostProject(const std::string& projectId, std::string& hostProject) {

@@ -1,5 +1,8 @@
 // Disks, disk types, machine types, images, snapshots, node groups and licenses.
+#include <algorithm>
+
 #include "GoogleCloudConnection/Endpoints.h"
+#include "GoogleCloudQueries/ListFilter.h"
 #include "GoogleCloudQueries/QueryPatterns.h"
 #include "host/JtString.h"
 
@@ -32,20 +35,23 @@ bool CGoogleCloudQueries::_GetDiskInfo(const std::string& projectId, const std::
 bool CGoogleCloudQueries::DoesZonalDiskExist(const std::string& projectId, const std::string& diskName,
                                              const std::string& zone) {
     return _DoesDiskExist(
-        projectId, paths::Join("zones", zone) + "/disks?filter=name%20eq%20" + url::QueryValue(diskName));
+        projectId, paths::Join("zones", zone) + "/disks" + filter::EqualsQuery("name", diskName), diskName);
 }
 
 bool CGoogleCloudQueries::DoesRegionalDiskExist(const std::string& projectId, const std::string& diskName,
                                                 const std::string& region) {
-    return _DoesDiskExist(
-        projectId, paths::Join("regions", region) + "/disks?filter=name%20eq%20" + url::QueryValue(diskName));
+    return _DoesDiskExist(projectId,
+                          paths::Join("regions", region) + "/disks" + filter::EqualsQuery("name", diskName),
+                          diskName);
 }
 
-bool CGoogleCloudQueries::_DoesDiskExist(const std::string& projectId, const std::string& path) {
+bool CGoogleCloudQueries::_DoesDiskExist(const std::string& projectId, const std::string& path,
+                                         const std::string& diskName) {
     std::vector<SDiskInfoLib> disks;
     std::string response;
     if (FetchAllPages(projectId, path, "items", disks, response) != ListOutcome::kListed) return false;
-    return !disks.empty();
+    return std::any_of(disks.begin(), disks.end(),
+                       [&](const SDiskInfoLib& disk) { return disk.name == diskName; });
 }
 
 bool CGoogleCloudQueries::GetZonalDiskTypeInfo(const std::string& projectId, const std::string& diskType,

@@ -1,4 +1,7 @@
 // Zones and regions, with the VM and network lists a zone can carry.
+#include <algorithm>
+
+#include "GoogleCloudQueries/ListFilter.h"
 #include "GoogleCloudQueries/QueryPatterns.h"
 #include "host/JtString.h"
 
@@ -51,8 +54,8 @@ bool CGoogleCloudQueries::GetRegionInfo(const std::string& projectId, const std:
 
     std::vector<SRegionInfoLib> regions;
     std::string response;
-    switch (FetchAllPages(projectId, "regions?filter=id%20eq%20" + url::QueryValue(regionId), "items",
-                          regions, response)) {
+    switch (FetchAllPages(projectId, "regions" + filter::EqualsQuery("id", regionId), "items", regions,
+                          response)) {
         case ListOutcome::kRequestFailed:
             SetLastErrorFromResponse(response);
             return false;
@@ -61,7 +64,12 @@ bool CGoogleCloudQueries::GetRegionInfo(const std::string& projectId, const std:
         case ListOutcome::kListed:
             break;
     }
-    if (!regions.empty()) record = std::move(regions.front());
+    if (regions.empty()) return true;
+    // The filter narrows; only the region whose id is exactly the one asked for is taken.
+    auto exact = std::find_if(regions.begin(), regions.end(),
+                              [&](const SRegionInfoLib& candidate) { return candidate.id == regionId; });
+    if (exact == regions.end()) return false;
+    record = std::move(*exact);
     return true;
 }
 

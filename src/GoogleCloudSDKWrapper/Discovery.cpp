@@ -94,6 +94,8 @@ bool CGoogleCloudSDKWrapper::GetVMInfoListByLabel(const std::string& projectId, 
                                                   UINT64 mask) {
     if (CFilterTerm::IsWildcardItem(key) || CFilterTerm::IsWildcardItem(value))
         return GetVMInfoListByLabelRegEx(projectId, key, value, vms, mask);
+    // Refused once here, not once per zone with an empty answer.
+    if (!queries->CheckLabelKey(__PRETTY_FUNCTION__, key)) return false;
     std::vector<SProjectInfoLib> projects;
     if (!ProjectsFor(projectId, projects)) return false;
 

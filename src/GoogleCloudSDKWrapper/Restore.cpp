@@ -81,13 +81,15 @@ bool CGoogleCloudSDKWrapper::FillVMInfo(const std::string& projectId, SVMInfoLib
         vm.confidentialInstanceConfig = saved.confidentialInstanceConfig;
     }
 
-    // A restored disk that replaces a saved one keeps the saved one's mode and auto-delete.
+    // A restored disk that replaces a saved one keeps the saved one's mode and auto-delete, and its
+    // device name unless the caller gave one: the guest finds its disks by that name.
     for (SDiskInfoLib& disk : vm.disks) {
         for (const SDiskInfoLib& savedDisk : saved.disks) {
             auto replacement = overrides.find(savedDisk.name);
             if (replacement != overrides.end() && replacement->second == disk.name) {
                 disk.mode = savedDisk.mode;
                 disk.autoDelete = savedDisk.autoDelete;
+                if (disk.deviceName.empty()) disk.deviceName = savedDisk.deviceName;
             }
         }
     }

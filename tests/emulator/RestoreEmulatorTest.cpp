@@ -106,6 +106,8 @@ void ExpectSameVm(const SVMInfoLib& original, const SVMInfoLib& restored, const 
         EXPECT_EQ(restored.disks[i].boot, original.disks[i].boot);
         EXPECT_EQ(restored.disks[i].mode, original.disks[i].mode);
         EXPECT_EQ(restored.disks[i].autoDelete, original.disks[i].autoDelete);
+        // A guest that mounts by /dev/disk/by-id/google-<device name> must find its disks again.
+        EXPECT_EQ(restored.disks[i].deviceName, original.disks[i].deviceName) << original.disks[i].name;
     }
     EXPECT_EQ(restored.osLicense, original.osLicense);
 }

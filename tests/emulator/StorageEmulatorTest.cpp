@@ -119,8 +119,9 @@ TEST_F(StorageEmulatorTest, DownloadsThatFailSayWhy) {
     EXPECT_TRUE(capture.Has(
         host::kLogError,
         "Failed to download instance configuration (missing.json) from the bucket gcsdk-restores"));
-    EXPECT_EQ(wrapper->GetLastErrorCode(), "404");
-    EXPECT_NE(wrapper->GetLastError().find("NoSuchKey"), std::string::npos) << "the response is recorded";
+    EXPECT_EQ(wrapper->GetLastErrorCode(), "404") << "the HTTP status, not the XML API's word for it";
+    EXPECT_EQ(wrapper->GetLastError(), "The specified key does not exist.")
+        << "the server's words, not its XML";
 }
 
 TEST_F(StorageEmulatorTest, FillVMInfoCompletesTheRecordFromTheSavedConfiguration) {

@@ -304,7 +304,10 @@ TEST_F(ConnectionTest, BadKeysFailWithTheirLogLines) {
     EXPECT_TRUE(capture.Has(host::kLogError, "Failed to sign the digest."));
     EXPECT_TRUE(capture.Has(host::kLogError, "Failed to sign SHA256 digest"));
     EXPECT_TRUE(capture.Has(host::kLogError, "Failed to get signature from given private key"));
-    EXPECT_EQ(state.errorMessage, "") << "signing failures do not write the error state";
+    // The caller is told too, not only the log.
+    EXPECT_EQ(state.errorCode, "INVALID_PRIVATE_KEY");
+    EXPECT_EQ(state.errorMessage.rfind("Cannot sign in with the private key: RSA: ", 0), 0u)
+        << state.errorMessage;
 }
 
 TEST_F(ConnectionTest, FindsKeyFilesUnderTheBaseFolderThenAsGiven) {

@@ -1,7 +1,12 @@
 // Decoding of refused requests into the shared last-error record.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "GoogleCloudErrorHandler/CGoogleCloudErrorHandler.h"
+#include "GoogleCloudErrorHandler/GoogleErrorBody.h"
 
 namespace {
 
@@ -27,6 +32,15 @@ TEST(ErrorHandler, DecodesResponseBodies) {
         {"error object without code or message", R"({"error":{}})", "", "0"},
         {"mistyped code and message", R"({"error":{"code":"403","message":7}})", "", "0"},
         {"plain text keeps the code", "<html>Bad Gateway</html>", "<html>Bad Gateway</html>", "PREVIOUS"},
+        // Cloud Storage's XML API: its message, and the HTTP status the transport recorded stays the code.
+        {"xml api error",
+         "<?xml version='1.0' encoding='UTF-8'?><Error><Code>NoSuchKey</Code><Message>The specified key "
+         "does not exist.</Message><Details>No such object: b/o &amp; p</Details></Error>",
+         "The specified key does not exist.", "PREVIOUS"},
+        {"xml entities", "<Error><Code>X</Code><Message>a &lt;b&gt; &amp; &quot;c&quot;</Message></Error>",
+         "a <b> & \"c\"", "PREVIOUS"},
+        {"xml that is no error document", "<ListBucketResult><Name>b</Name></ListBucketResult>",
+         "<ListBucketResult><Name>b</Name></ListBucketResult>", "PREVIOUS"},
         {"json array is not an object", "[1,2]", "[1,2]", "PREVIOUS"},
     };
     for (const auto& c : cases) {
@@ -56,6 +70,27 @@ TEST(ErrorHandler, EmptyBodyLeavesThePreviousErrorAndHttpFieldsAreNeverTouched) 
     EXPECT_EQ(handler.GetErrorCode(), "400") << "a numeric code replaces the symbolic one";
     EXPECT_EQ(state.httpErrorCode, 409);
     EXPECT_EQ(state.httpErrorMessage, "CONFLICT");
+}
+
+// Every captured error body of Google's APIs gives its message and, as its file name says, its code.
+TEST(ErrorHandler, ReadsEveryCapturedGoogleErrorBody) {
+    size_t read = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(GCSDK_FIXTURES_DIR "/errors")) {
+        std::ifstream file(entry.path());
+        std::stringstream body;
+        body << file.rdbuf();
+        const auto error = GoogleCloudSDKWrapper::ReadGoogleErrorBody(body.str());
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(error.kind, GoogleCloudSDKWrapper::GoogleErrorBody::Kind::kJson) << name;
+        EXPECT_FALSE(error.message.empty()) << name;
+        EXPECT_EQ(error.code, name.substr(0, 3)) << name;
+        ++read;
+    }
+    EXPECT_GE(read, 10u);
+    for (const char* notAnError : {"", "{}", "{\"error\":{\"code\":500}}", "<html>502</html>", "[1]"})
+        EXPECT_EQ(GoogleCloudSDKWrapper::ReadGoogleErrorBody(notAnError).kind,
+                  GoogleCloudSDKWrapper::GoogleErrorBody::Kind::kNone)
+            << notAnError;
 }
 
 TEST(ErrorHandler, NullRecordIsHarmless) {

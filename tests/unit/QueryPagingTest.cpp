@@ -84,12 +84,12 @@ TEST_F(QueryPagingTest, FilteredSearchesFollowPagesToTheMatch) {
     SVMInfoLib vm;
     ASSERT_TRUE(queries.ParseZonesForVMParam("p", "z", "name", "vm7", vm));
     EXPECT_EQ(vm.name, "vm7");
-    EXPECT_EQ(
-        Request(0).url,
-        "https://compute.googleapis.com/compute/v1/projects/p/zones/z/instances?filter=name%20eq%20vm7");
+    EXPECT_EQ(Request(0).url,
+              "https://compute.googleapis.com/compute/v1/projects/p/zones/z/"
+              "instances?filter=name%20eq%20%22vm7%22");
     EXPECT_EQ(Request(1).url,
               "https://compute.googleapis.com/compute/v1/projects/p/zones/z/"
-              "instances?filter=name%20eq%20vm7&pageToken=t2");
+              "instances?filter=name%20eq%20%22vm7%22&pageToken=t2");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST(Settings, FileValuesOverrideDefaults) {
 }
 
 TEST(Settings, NumberAdapterKeepsTheDefaultUnlessTheKeyIsANumber) {
-    ScopedSettings settings("[S]\ngood=42\nbad=12abc\nnegative=-3\nempty=\nbig=4294967297\n");
+    ScopedSettings settings("[S]\ngood=42\nbad=12abc\nnegative=-3\nempty=\nbig=4294967297\nmax=4294967295\n");
     LogCapture capture;
     ZKPlatformInfo info;
     struct Case {
@@ -51,8 +51,8 @@ TEST(Settings, NumberAdapterKeepsTheDefaultUnlessTheKeyIsANumber) {
         bool found;
         uint32_t value;
     } cases[] = {
-        {"good", true, 42},    {"bad", false, 7}, {"negative", false, 7}, {"empty", false, 7},
-        {"missing", false, 7}, {"big", true, 1},  // the low 32 bits, as the agent has always read them
+        {"good", true, 42},    {"bad", false, 7}, {"negative", false, 7},     {"empty", false, 7},
+        {"missing", false, 7}, {"big", false, 7}, {"max", true, 4294967295u},  // no wrapping round
     };
     for (const auto& c : cases) {
         uint32_t value = 7;
@@ -60,6 +60,80 @@ TEST(Settings, NumberAdapterKeepsTheDefaultUnlessTheKeyIsANumber) {
         EXPECT_EQ(value, c.value) << c.key;
     }
     EXPECT_TRUE(capture.Mentions("Setting [S/bad] = [12abc] is not a number")) << capture.Dump();
+    EXPECT_TRUE(capture.Mentions("Setting [S/big] = [4294967297] is larger than 4294967295"))
+        << capture.Dump();
+}
+
+// A limit cannot be switched off or wrapped round: a number outside its key's range is refused, with
+// a line naming the key, and the default holds.
+TEST(Settings, NumbersOutsideTheirRangeKeepTheDefault) {
+    const struct {
+        const char* line;
+        const NumberKey& key;
+        uint32_t value;
+        bool refused;
+    } cases[] = {
+        {"[GoogleCloud]\nnHttpStallTimeoutSecs=0\n", kHttpStallTimeout, 120, true},
+        {"[GoogleCloud]\nnHttpStallTimeoutSecs=4294967296\n", kHttpStallTimeout, 120, true},
+        {"[GoogleCloud]\nnHttpStallTimeoutSecs=4294967299\n", kHttpStallTimeout, 120, true},
+        {"[GoogleCloud]\nnHttpStallTimeoutSecs=1\n", kHttpStallTimeout, 1, false},
+        {"[GoogleCloud]\nnHttpConnectTimeoutSecs=0\n", kHttpConnectTimeout, 30, true},
+        {"[GoogleCloud]\nnLogLevel=99\n", kLogLevel, 0, true},
+        {"[VirtualServer]\nnGoogleCloudOperationWaitTime=0\n", kOperationWaitTime, 0, false},
+        {"[VirtualServer]\nnGoogleSnapshotPollingInSecs=4294967\n", kSnapshotPolling, 60, true},
+        {"[VirtualServer]\nnGoogleSnapshotTimeoutInSecs=4294967295\n", kSnapshotTimeout, 4294967295u, false},
+    };
+    for (const auto& c : cases) {
+        ScopedSettings settings(c.line);
+        LogCapture capture;
+        EXPECT_EQ(Read(c.key), c.value) << c.line;
+        EXPECT_EQ(capture.Mentions(std::string("Setting [") + c.key.section + "/" + c.key.key + "]"),
+                  c.refused)
+            << c.line << capture.Dump();
+        EXPECT_EQ(Problems().size(), c.refused ? 1u : 0u) << c.line;
+    }
+}
+
+TEST(Settings, CommentsAfterAValueAreNotPartOfIt) {
+    ScopedSettings settings(
+        "[GoogleCloud]\nsConnectTo=127.0.0.1:8443      ; every connection goes to the emulator\n"
+        "sCaBundle=/tmp/ca.pem\t# the emulator's authority\nsProxy=http://p:1/a;b#c\n"
+        "nHttpStallTimeoutSecs = 7 ; seconds\n");
+    EXPECT_EQ(Read(kConnectTo), "127.0.0.1:8443");
+    EXPECT_EQ(Read(kCaBundle), "/tmp/ca.pem");
+    EXPECT_EQ(Read(kProxy), "http://p:1/a;b#c") << "a mark without a blank before it is part of the value";
+    EXPECT_EQ(Read(kHttpStallTimeout), 7u);
+}
+
+// What a tool checks before it sends anything.
+TEST(Settings, ProblemsNameTheFileOrTheKey) {
+    testsupport::TempDir dir;
+    const struct {
+        std::string path;
+        std::string says;  // empty: no problem
+    } cases[] = {
+        {dir.Write("good.ini", "[GoogleCloud]\nsConnectTo=127.0.0.1:1\n[VirtualServer]\nnAgentOwnKey=1\n"),
+         ""},
+        {dir.File("missing.ini"), "does not exist"},
+        {dir.path(), "cannot be read"},
+        {dir.Write("typo.ini", "[GoogleCloud]\nsConectTo=127.0.0.1:1\n"),
+         "[GoogleCloud] has no key [sConectTo]"},
+        {dir.Write("nan.ini", "[GoogleCloud]\nnHttpStallTimeoutSecs=soon\n"),
+         "nHttpStallTimeoutSecs = [soon] is not a number from 1 to 86400"},
+        {dir.Write("broken.ini", "[GoogleCloud]\nno equals sign here\n"), "cannot be read"},
+    };
+    for (const auto& c : cases) {
+        std::string previous = ZKPlatformInfo::SetSettingsFile(c.path);
+        const std::vector<std::string> problems = Problems();
+        ZKPlatformInfo::SetSettingsFile(previous);
+        if (c.says.empty()) {
+            EXPECT_TRUE(problems.empty()) << c.path << ": " << (problems.empty() ? "" : problems[0]);
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1u) << c.path;
+        EXPECT_NE(problems[0].find(c.says), std::string::npos) << problems[0];
+        EXPECT_NE(problems[0].find(c.path), std::string::npos) << problems[0];
+    }
 }
 
 TEST(Settings, StringOfAMissingKeyLeavesTheValue) {
