@@ -245,37 +245,39 @@ TEST_F(GcsdkChangesTest, SavingAConfigurationRefusesWhatItCannotSave) {
 // A change Compute Engine accepted whose operation could not be followed to its end is not reported as
 // refused: it may still complete.
 TEST_F(GcsdkChangesTest, AChangeWhoseFollowingFailedSaysItWasRequested) {
+    // Operations are polled through their selfLink, which Compute Engine gives on www.googleapis.com.
+    const std::string kOperations = "www.googleapis.com/compute/v1/" + kPrefix;
     struct Case {
         std::vector<std::string> args;
-        std::string pollPrefix;  // under projects/P/: the reads that fail once
-        std::string message;     // what, and the change
+        std::string failing;  // host and path prefix of the reads that fail once
+        std::string message;  // what, and the change
         std::function<bool()> accepted;
     };
     const Case cases[] = {
         {{"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
           "s-f"},
-         "zones/us-central1-a/operations",
+         kOperations + "zones/us-central1-a/operations",
          "snapshotting disk web-data-1 in zone us-central1-a of project " + kProject + ": the snapshot",
          [] { return Snapshot("s-f", "name") == "s-f"; }},
         {{"vm", "stop", "--project", kProject, "--name", "web-2", "--zone", "us-central1-b"},
-         "zones/us-central1-b/operations",
+         kOperations + "zones/us-central1-b/operations",
          "stopping VM web-2 of project " + kProject + ": the stop",
          [] { return Instance("us-central1-b", "web-2", "status") != "RUNNING"; }},
         {{"disk", "from-snapshot", "--project", kProject, "--snapshot", "web-1-daily-20240402", "--name",
           "d-f", "--zone", "us-central1-b"},
-         "zones/us-central1-b/operations",
+         kOperations + "zones/us-central1-b/operations",
          "creating disk d-f in zone us-central1-b from snapshot web-1-daily-20240402: the disk",
          [] { return Disk("zones/us-central1-b", "d-f", "name") == "d-f"; }},
         // A VM's snapshots are followed by reading them.
         {{"snapshot", "--project", kProject, "--vm", "web-2", "--prefix", "f-"},
-         "global/snapshots/",
+         "compute.googleapis.com/compute/v1/" + kPrefix + "global/snapshots/",
          "snapshotting disk web-2 of VM web-2: the snapshot",
          [] { return true; }},
     };
     for (const Case& c : cases) {
         gcemu::FaultRule fault;
         fault.method = "GET";
-        fault.hostAndPathPrefix = "compute.googleapis.com/compute/v1/" + kPrefix + c.pollPrefix;
+        fault.hostAndPathPrefix = c.failing;
         fault.status = 503;
         Emulator().faults().Add(fault);
         Result result = Run(c.args);

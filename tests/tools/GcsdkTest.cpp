@@ -159,6 +159,9 @@ TEST_F(GcsdkTest, RefusedSignInShowsTheLibrarysErrorAndCode) {
 // request, since it must never send a real credential to the real endpoints.
 TEST_F(GcsdkTest, UnreadableKeysFailAndBrokenSettingsAreRefusedBeforeAnyRequest) {
     const std::string missing = m_dir.File("missing");
+    const std::string emulator = ReadFile(m_settings);
+    const std::string typo = m_dir.Write("typo.ini", emulator + "sConectTo=127.0.0.1:1\n");
+    const std::string range = m_dir.Write("range.ini", emulator + "nHttpConnectTimeoutSecs=0\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -177,12 +180,22 @@ TEST_F(GcsdkTest, UnreadableKeysFailAndBrokenSettingsAreRefusedBeforeAnyRequest)
         {{"--settings", m_dir.path(), "projects"},
          2,
          "gcsdk: settings file " + m_dir.path() + ": not a regular file\n"},
+        // An emulator's settings with a mistyped key, or a number out of its range.
+        {{"--settings", typo, "projects"},
+         2,
+         "gcsdk: settings file [" + typo + "]: [GoogleCloud] has no key [sConectTo]\n"},
+        {{"--settings", range, "projects"},
+         2,
+         "gcsdk: settings file [" + range +
+             "]: [GoogleCloud] nHttpConnectTimeoutSecs = [0] is not a number from 1 "
+             "to 3600\n"},
     };
     const size_t before = Emulator().journal().size();
     for (const Case& c : cases) {
         Result result = Run(c.args);
         EXPECT_EQ(result.status, c.status) << Shown(c.args, result);
         EXPECT_EQ(result.err, c.err) << Shown(c.args, result);
+        EXPECT_EQ(result.out, "") << Shown(c.args, result);
     }
     Result result = Run({"projects"}, {{"GCSDK_SETTINGS", missing}});
     EXPECT_EQ(result.status, 2);

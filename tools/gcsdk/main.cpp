@@ -13,6 +13,7 @@
 #include "cli/LogSink.h"
 #include "commands/Commands.h"
 #include "host/HbDebug.h"
+#include "host/Settings.h"
 #include "host/ZKPlatformInfo.h"
 
 namespace {
@@ -109,6 +110,14 @@ int Run(const std::vector<std::string>& args) {
     if (line.args.Has("settings")) {
         ZKPlatformInfo::SetSettingsFile(settings);
         host::ReloadLogSettings();
+    }
+    // A broken settings file (an unknown key, a number out of range) would leave a default in place: an
+    // emulator's, mistyped, would send a real key to the real endpoints. Nothing goes out then.
+    if (checked) {
+        const std::vector<std::string> problems = host::settings::Problems();
+        for (const std::string& problem : problems)
+            std::cerr << registry.Program() << ": " << problem << '\n';
+        if (!problems.empty()) return kExitUsage;
     }
     std::unique_ptr<ScopedLogSink> verbose;
     if (line.args.Has("verbose")) verbose = VerboseLog(std::cerr);

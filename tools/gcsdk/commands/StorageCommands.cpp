@@ -162,7 +162,7 @@ void AddStorageCommands(Registry& registry) {
     get.options = {kProjectIdOption,
                    {"bucket", "B", "the bucket"},
                    {"object", "O", "the object's name"},
-                   {"output", "FILE", "write it to FILE instead of printing it"}};
+                   {"output", "FILE", "write it to FILE (readable by its owner only) instead of printing it"}};
     get.run = RunObjectGet;
     registry.Add(std::move(get));
 }
