@@ -1,5 +1,6 @@
 #include "HbDebug.h"
 
+#include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -24,7 +25,9 @@ struct LogState {
     std::atomic<bool> configured{false};
     std::atomic<int> level{0};
     std::string filePath;
-    FILE* file = nullptr;  // null: stderr
+    FILE* file = nullptr;  // null: stderr, when allowed or when the named file cannot be opened
+    std::atomic<bool> stderrAllowed{true};
+    bool fileFailed = false;
 };
 
 LogState& State() {
@@ -49,6 +52,16 @@ const char* LevelName(int level) {
         default:
             return "DEBUG3";
     }
+}
+
+// A log may hold what a backup touched: a new file is for its owner only. An existing one (which the
+// agent may share) keeps the mode it has.
+FILE* OpenLogFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "a");
+    if (!file) close(fd);
+    return file;
 }
 
 std::string FormatLine(int level, const char* tag, const std::string& message) {
@@ -87,10 +100,11 @@ void Configure(LogState& state) {
             state.file = nullptr;
         }
         if (!path.empty() && !state.file) {
-            state.file = std::fopen(path.c_str(), "ae");
+            state.file = OpenLogFile(path);
             if (!state.file) openError = path;
         }
         state.filePath = state.file ? path : std::string();
+        state.fileFailed = !openError.empty();
         state.level = level;
         state.configured = true;
     }
@@ -110,9 +124,9 @@ void Emit(int level, const char* tag, const std::string& message, bool toProcess
     LogLine line{level, tag ? tag : "", message};
     std::lock_guard<std::mutex> lock(state.mutex);
     for (const auto& sink : state.sinks) sink->Write(line);
-    if (toProcessLog && (level <= state.level || t_configuring)) {
+    FILE* out = state.file ? state.file : (state.stderrAllowed || state.fileFailed ? stderr : nullptr);
+    if (out && toProcessLog && (level <= state.level || t_configuring)) {
         std::string text = FormatLine(level, tag, message);
-        FILE* out = state.file ? state.file : stderr;
         std::fwrite(text.data(), 1, text.size(), out);
         std::fflush(out);
     }
@@ -155,6 +169,17 @@ void ReloadLogSettings() {
     Configure(State());
 }
 
+void SetProcessLogOnStderr(bool allowed) {
+    State().stderrAllowed = allowed;
+}
+
+bool ProcessLogOnStderr() {
+    LogState& state = State();
+    EnsureConfigured(state);
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return !state.file && (state.stderrAllowed || state.fileFailed);
+}
+
 int ConfiguredLogLevel() {
     LogState& state = State();
     EnsureConfigured(state);
@@ -185,7 +210,7 @@ struct HbLogFile::Impl {
 };
 
 HbLogFile::HbLogFile(const std::string& path) : m_impl(new Impl) {
-    m_impl->file = std::fopen(path.c_str(), "ae");
+    m_impl->file = host::OpenLogFile(path);
 }
 
 HbLogFile::~HbLogFile() {

@@ -3,9 +3,9 @@
 // Every line carries a tag (the calling function's full signature), a level and a printf-formatted
 // message. Levels: -1 error, 0 always shown, 1 debug, 2 debug level 2, 3 and above for the agent's
 // own writer. The process log goes to stderr or to the file named in the settings (GoogleCloud /
-// sLogFile) and shows lines up to the configured level (GoogleCloud / nLogLevel). Sinks receive
-// every line whatever the level: tests assert exact messages through them and the command-line tool
-// shows progress through one.
+// sLogFile, created readable by its owner only; an existing one is appended to as it is) and shows
+// lines up to the configured level (GoogleCloud / nLogLevel). Sinks receive every line whatever the
+// level: tests assert exact messages through them and the command-line tool shows progress through one.
 #pragma once
 
 #include <cstdarg>
@@ -40,6 +40,13 @@ HOST_API void RemoveLogSink(const std::shared_ptr<ILogSink>& sink);
 // Re-reads sLogFile and nLogLevel from the settings (they are otherwise read at the first line).
 HOST_API void ReloadLogSettings();
 HOST_API int ConfiguredLogLevel();
+
+// Whether the process log may write to stderr when no log file is named (it may unless told otherwise).
+// A tool that shows the library's lines its own way keeps them off its stderr; sinks and a named log
+// file still get every line, and a log file that cannot be opened still falls back to stderr.
+HOST_API void SetProcessLogOnStderr(bool allowed);
+// Whether the process log writes its lines to stderr now.
+HOST_API bool ProcessLogOnStderr();
 
 // True when a line of this level goes anywhere; lets callers skip costly formatting.
 HOST_API bool LogWanted(int level);

@@ -1,8 +1,13 @@
-// gcsdk's commands that change things, against gcemu: snapshots, disks, VMs, buckets, restores, the
-// progress lines of the operations they follow, and the demo. Run as a child process, judged by the
-// exit status, the output and what the emulator's world holds afterwards.
+// gcsdk's commands that change disks and snapshots, against gcemu: snapshots of a disk or of a VM (its
+// configuration saved), disks from snapshots, attach, detach, move, delete, and the progress lines of the
+// operations they follow. Run as a child process, judged by the exit status, the output and what the
+// emulator's world holds afterwards.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -11,81 +16,11 @@
 #include "emulator/ComputeModel.h"
 #include "emulator/ComputeOperations.h"
 #include "host/ZkJson.h"
-#include "tests/support/EmulatorFixture.h"
-#include "tests/support/TempDir.h"
-#include "tests/tools/GcsdkChild.h"
+#include "tests/tools/GcsdkChangesFixture.h"
 
 namespace {
 
-using gcsdktest::Child;
-using gcsdktest::Contains;
-using gcsdktest::Result;
-using gcsdktest::Shown;
-using testsupport::ReadFile;
-using testsupport::TempDir;
-namespace collections = gcemu::collections;
-
-const std::string kProject = "gcemu-project-1";
-const std::string kPrefix = "projects/gcemu-project-1/";
-
-json_spirit::mObject Object(const std::string& text) {
-    json_spirit::mObject object;
-    EXPECT_TRUE(ZkJson::Unserialize(text, object)) << "not a JSON object: " << text;
-    return object;
-}
-
-std::vector<std::string> Strings(const json_spirit::mObject& object, const std::string& member) {
-    std::vector<std::string> strings;
-    if (const json_spirit::mArray* array = ZkJson::FindArray(object, member))
-        for (const json_spirit::mValue& item : *array)
-            strings.push_back(item.type() == json_spirit::str_type ? item.get_str() : "");
-    return strings;
-}
-
-class GcsdkChangesTest : public testsupport::EmulatorTest {
-protected:
-    void SetUp() override {
-        EmulatorTest::SetUp();
-        // Operations polled without waiting, so that a test takes milliseconds.
-        m_settings = Emulator().WriteClientSettings(
-            m_dir.File("gcsdk.ini"),
-            "[GoogleCloud]\nsGuidCacheFile=" + m_dir.File("guids.db") +
-                "\n[VirtualServer]\nnGoogleCloudOperationWaitTime=0\n"
-                "nGoogleSnapshotPollingInSecs=0\nnGoogleOperationRetryIntervalInSeconds=0\n");
-    }
-
-    Result Run(const std::vector<std::string>& args) {
-        return Child(m_dir, args, {{"GCSDK_SETTINGS", m_settings}, {"GCSDK_KEY_FILE", Key().jsonKeyFile}})
-            .Finish();
-    }
-    // Runs and expects success; the output.
-    std::string Ok(const std::vector<std::string>& args) {
-        Result result = Run(args);
-        EXPECT_EQ(result.status, 0) << Shown(args, result);
-        return result.out;
-    }
-
-    static std::string Instance(const std::string& zone, const std::string& name, const std::string& member) {
-        return WorldValue(collections::kInstances, kPrefix + "zones/" + zone + "/instances/" + name, member);
-    }
-    static std::string Disk(const std::string& place, const std::string& name, const std::string& member) {
-        return WorldValue(collections::kDisks, kPrefix + place + "/disks/" + name, member);
-    }
-    static std::string Snapshot(const std::string& name, const std::string& member) {
-        return WorldValue(collections::kSnapshots, kPrefix + "global/snapshots/" + name, member);
-    }
-    // The disk resource as the world holds it, as 'snapshot --save-config' would have saved it.
-    std::string SavedDisk(const std::string& place, const std::string& name) {
-        gcemu::World::Txn world = Emulator().world().Lock();
-        const json_spirit::mObject* disk =
-            world.Find(collections::kDisks, kPrefix + place + "/disks/" + name);
-        EXPECT_TRUE(disk) << name;
-        return m_dir.Write("saved-" + name + ".json", disk ? ZkJson::Serialize(*disk) : "");
-    }
-
-    TempDir m_dir;
-    std::string m_settings;
-};
+using namespace gcsdktest;
 
 TEST_F(GcsdkChangesTest, CommandLineMistakesExitTwoBeforeAnyRequest) {
     struct Case {
@@ -115,6 +50,20 @@ TEST_F(GcsdkChangesTest, CommandLineMistakesExitTwoBeforeAnyRequest) {
         {{"snapshot", "--vm", "v", "--project", "p", "--prefix", "Bk_"},
          "--prefix takes lowercase letters, digits and '-', starting with a letter, at most 40 characters"},
         {{"snapshots", "delete", "--project", "p"}, "missing --name"},
+        // Names are Compute Engine names before any request.
+        {{"snapshots", "delete", "--project", "p", "--name", "ok", "--name", "Not_Ok"},
+         "--name 'Not_Ok' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"vm", "stop", "--project", "p", "--name", "Web-1"},
+         "--name 'Web-1' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"snapshot", "--project", "p", "--vm", "web_1"},
+         "--vm 'web_1' is not a Compute Engine name (lowercase letters, digits and '-', starting with a "
+         "letter, not ending with '-', at most 63 characters)"},
+        {{"snapshot", "--vm-guid", "0x12"}, "--vm-guid '0x12' is not a VM GUID (a decimal number)"},
+        {{"disk", "attach", "--project", "p", "--name", "d", "--vm", "V", "--zone", "z"},
+         "--vm 'V' is not a Compute Engine name (lowercase letters, digits and '-', starting with a letter, "
+         "not ending with '-', at most 63 characters)"},
         {{"disk", "from-snapshot", "--project", "p", "--snapshot", "s", "--name", "d", "--zone", "z",
           "--replica-zones", "a,b"},
          "--replica-zones goes with --region"},
@@ -181,8 +130,12 @@ TEST_F(GcsdkChangesTest, SnapshotsOneDiskZonalOrRegional) {
 }
 
 TEST_F(GcsdkChangesTest, SnapshotsEveryDiskOfAVmAndSavesItsConfiguration) {
-    // db-1: a zonal boot disk and a regional data disk.
+    // db-1: a zonal boot disk and a regional data disk. A configuration file already there (readable by
+    // all) is overwritten for its owner only.
     const std::string dir = m_dir.File("backup");
+    const std::string stale = m_dir.Write("backup/instance.json", "stale");
+    ASSERT_EQ(chmod(stale.c_str(), 0644), 0);
+    const size_t before = Emulator().journal().size();
     json_spirit::mObject made = Object(Ok({"snapshot", "--project", kProject, "--vm", "db-1", "--prefix",
                                            "bk-", "--save-config", dir, "--json"}));
     EXPECT_TRUE(made["complete"].get_bool());
@@ -209,6 +162,26 @@ TEST_F(GcsdkChangesTest, SnapshotsEveryDiskOfAVmAndSavesItsConfiguration) {
     EXPECT_EQ(ZkJson::GetStringValue(Object(ReadFile(dir + "/instance.json")), "name"), "db-1");
     EXPECT_EQ(Strings(Object(ReadFile(dir + "/disk-db-ha-data.json")), "replicaZones").size(), 2u);
     EXPECT_EQ(ZkJson::GetStringValue(Object(ReadFile(dir + "/disk-db-1.json")), "name"), "db-1");
+    for (const char* file : {"/instance.json", "/disk-db-ha-data.json", "/disk-db-1.json"}) {
+        struct stat info {};
+        ASSERT_EQ(stat((dir + file).c_str(), &info), 0) << file;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << file;
+    }
+
+    // The disks are captured together: every snapshot is requested before any is read or polled.
+    const std::vector<gcemu::JournalEntry> journal = Emulator().journal().Snapshot();
+    size_t posts = 0, firstPoll = journal.size(), lastPost = 0;
+    for (size_t i = before; i < journal.size(); ++i) {
+        const gcemu::JournalEntry& entry = journal[i];
+        if (entry.method == "POST" && Contains(entry.path, "/createSnapshot")) {
+            ++posts;
+            lastPost = i;
+        }
+        const bool poll = Contains(entry.path, "/operations/") || Contains(entry.path, "/global/snapshots/");
+        if (entry.method == "GET" && poll && firstPoll == journal.size()) firstPoll = i;
+    }
+    EXPECT_EQ(posts, 2u);
+    EXPECT_LT(lastPost, firstPoll);
 
     // By GUID, as a table: cache-1's local SSD has no snapshot.
     const std::string guid = Instance("us-central1-b", "cache-1", "id");
@@ -267,6 +240,55 @@ TEST_F(GcsdkChangesTest, SavingAConfigurationRefusesWhatItCannotSave) {
     EXPECT_TRUE(Contains(unread.err, "web-data-1")) << unread.err;
     EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/disks/"), snapshotsBefore);
     EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-a/disks/"), 0u);
+}
+
+// A change Compute Engine accepted whose operation could not be followed to its end is not reported as
+// refused: it may still complete.
+TEST_F(GcsdkChangesTest, AChangeWhoseFollowingFailedSaysItWasRequested) {
+    // Operations are polled through their selfLink, which Compute Engine gives on www.googleapis.com.
+    const std::string kOperations = "www.googleapis.com/compute/v1/" + kPrefix;
+    struct Case {
+        std::vector<std::string> args;
+        std::string failing;  // host and path prefix of the reads that fail once
+        std::string message;  // what, and the change
+        std::function<bool()> accepted;
+    };
+    const Case cases[] = {
+        {{"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
+          "s-f"},
+         kOperations + "zones/us-central1-a/operations",
+         "snapshotting disk web-data-1 in zone us-central1-a of project " + kProject + ": the snapshot",
+         [] { return Snapshot("s-f", "name") == "s-f"; }},
+        {{"vm", "stop", "--project", kProject, "--name", "web-2", "--zone", "us-central1-b"},
+         kOperations + "zones/us-central1-b/operations",
+         "stopping VM web-2 of project " + kProject + ": the stop",
+         [] { return Instance("us-central1-b", "web-2", "status") != "RUNNING"; }},
+        {{"disk", "from-snapshot", "--project", kProject, "--snapshot", "web-1-daily-20240402", "--name",
+          "d-f", "--zone", "us-central1-b"},
+         kOperations + "zones/us-central1-b/operations",
+         "creating disk d-f in zone us-central1-b from snapshot web-1-daily-20240402: the disk",
+         [] { return Disk("zones/us-central1-b", "d-f", "name") == "d-f"; }},
+        // A VM's snapshots are followed by reading them.
+        {{"snapshot", "--project", kProject, "--vm", "web-2", "--prefix", "f-"},
+         "compute.googleapis.com/compute/v1/" + kPrefix + "global/snapshots/",
+         "snapshotting disk web-2 of VM web-2: the snapshot",
+         [] { return true; }},
+    };
+    for (const Case& c : cases) {
+        gcemu::FaultRule fault;
+        fault.method = "GET";
+        fault.hostAndPathPrefix = c.failing;
+        fault.status = 503;
+        Emulator().faults().Add(fault);
+        Result result = Run(c.args);
+        EXPECT_EQ(result.status, 1) << Shown(c.args, result);
+        EXPECT_TRUE(
+            Contains(result.err, "gcsdk: " + c.message + " was requested; following its operation failed: "))
+            << Shown(c.args, result);
+        EXPECT_TRUE(Contains(result.err, " (503); it may still complete\n")) << Shown(c.args, result);
+        EXPECT_TRUE(c.accepted()) << Shown(c.args, result);
+        Emulator().faults().Clear();
+    }
 }
 
 // On a pipe each status is a plain line; with --json there are none, so stdout stays one JSON value.
@@ -337,9 +359,19 @@ TEST_F(GcsdkChangesTest, CreatesDisksFromSnapshotsAndMovesThemAround) {
         "us-central1-c"});
     EXPECT_EQ(Disk("zones/us-central1-c", "d-zonal", "status"), "READY");
     EXPECT_EQ(Disk("zones/us-central1-b", "d-zonal", "status"), "");
-    for (int i = 0; i < 2; ++i)
-        Ok({"disk", "delete", "--project", kProject, "--name", "d-zonal", "--zone", "us-central1-c"});
+    // The second finds it gone: the library logs the 404 as an error, which a success does not print but
+    // --verbose does.
+    const std::vector<std::string> remove = {"disk",   "delete",  "--project", kProject,
+                                             "--name", "d-zonal", "--zone",    "us-central1-c"};
+    for (int i = 0; i < 2; ++i) {
+        Result result = Run(remove);
+        EXPECT_EQ(result.status, 0) << Shown(remove, result);
+        EXPECT_EQ(result.err, "") << Shown(remove, result);
+    }
     EXPECT_EQ(Disk("zones/us-central1-c", "d-zonal", "name"), "");
+    std::vector<std::string> verbose = remove;
+    verbose.push_back("--verbose");
+    EXPECT_TRUE(Contains(Run(verbose).err, "gcsdk: error ")) << "the library's error lines with --verbose";
 
     // A disk the VM has no room for.
     Emulator().operations().AddFault(
@@ -370,233 +402,4 @@ TEST_F(GcsdkChangesTest, ADiskFromASnapshotKeepsTheSavedDisksEncryptionKey) {
             body = entry.body;
     EXPECT_TRUE(Contains(body, "\"diskEncryptionKey\"")) << body;
 }
-
-TEST_F(GcsdkChangesTest, StopsStartsAndDeletesVms) {
-    const std::string stopped =
-        Ok({"vm", "stop", "--project", kProject, "--name", "web-2"});  // zone looked up
-    EXPECT_TRUE(Contains(stopped, "VM web-2 stopped\n")) << stopped;
-    EXPECT_EQ(Instance("us-central1-b", "web-2", "status"), "TERMINATED");
-    Ok({"vm", "start", "--project", kProject, "--name", "web-2", "--zone", "us-central1-b"});
-    EXPECT_EQ(Instance("us-central1-b", "web-2", "status"), "RUNNING");
-
-    EXPECT_TRUE(Contains(Ok({"vm", "delete", "--project", kProject, "--name", "web-1", "--delete-disks"}),
-                         "VM web-1 deleted, with its disks\n"));
-    EXPECT_EQ(Instance("us-central1-a", "web-1", "name"), "");
-    EXPECT_EQ(Disk("zones/us-central1-a", "web-1", "name"), "");
-    EXPECT_EQ(Disk("zones/us-central1-a", "web-data-1", "name"), "")
-        << "not auto-delete, deleted all the same";
-
-    Result protectedVm = Run({"vm", "delete", "--project", kProject, "--name", "db-1"});
-    EXPECT_EQ(protectedVm.status, 1);
-    EXPECT_TRUE(Contains(protectedVm.err, "gcsdk: deleting VM db-1 of project " + kProject + ": "))
-        << protectedVm.err;
-    EXPECT_TRUE(Contains(protectedVm.err, "(400)\n")) << protectedVm.err;
-    EXPECT_EQ(Instance("us-central1-a", "db-1", "status"), "RUNNING");
-
-    Result missing = Run({"vm", "stop", "--project", kProject, "--name", "nosuch"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Contains(missing.err, "gcsdk: no VM named nosuch found in project " + kProject + "\n"))
-        << missing.err;
-
-    EXPECT_EQ(ZkJson::GetStringValue(
-                  Object(Ok({"vm", "config", "--project", kProject, "--name", "win-app-1"})), "name"),
-              "win-app-1");
-}
-
-// A detach of a disk from a VM it is not attached to is refused, not reported done; a delete of several
-// snapshots that fails part-way still tells a script which are gone.
-TEST_F(GcsdkChangesTest, RefusesADetachThatWouldDetachNothingAndReportsPartialDeletes) {
-    const size_t before = Emulator().journal().size();
-    Result detach = Run({"disk", "detach", "--project", kProject, "--name", "cache-1", "--vm", "web-2",
-                         "--zone", "us-central1-b"});
-    EXPECT_EQ(detach.status, 1);
-    EXPECT_EQ(detach.err, "gcsdk: disk cache-1 is not attached to VM web-2\n");
-    EXPECT_EQ(Requests("POST", "", "/compute/v1/" + kPrefix + "zones/us-central1-b/instances/web-2/"), 0u);
-    EXPECT_GT(Emulator().journal().size(), before);
-
-    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
-        "s-a"});
-    Ok({"snapshot", "--project", kProject, "--disk", "web-data-1", "--zone", "us-central1-a", "--name",
-        "s-b"});
-    Emulator().operations().AddFault(gcemu::OperationFault::Of(gcemu::operation_errors::kResourceInUse,
-                                                               "delete", kPrefix + "global/snapshots/s-b"));
-    Result partial =
-        Run({"snapshots", "delete", "--project", kProject, "--name", "s-a", "--name", "s-b", "--json"});
-    EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.out, "{\"deleted\":[\"s-a\"],\"failed\":\"s-b\"}\n");
-    EXPECT_TRUE(Contains(partial.err, "gcsdk: deleting snapshot s-b of project " + kProject + ": "))
-        << partial.err;
-    EXPECT_EQ(Snapshot("s-a", "name"), "");
-    EXPECT_EQ(Snapshot("s-b", "name"), "s-b");
-}
-
-// The library only logs a disk it failed to delete: the command looks, and names what is left.
-TEST_F(GcsdkChangesTest, DeletingAVmWithItsDisksNamesTheDisksLeft) {
-    Emulator().operations().AddFault(gcemu::OperationFault::Of(
-        gcemu::operation_errors::kResourceInUse, "delete", kPrefix + "zones/us-central1-a/disks/web-data-1"));
-    Result result = Run({"vm", "delete", "--project", kProject, "--name", "web-1", "--delete-disks"});
-    EXPECT_EQ(result.status, 1) << result.out << result.err;
-    EXPECT_TRUE(Contains(result.err, "gcsdk: VM web-1 deleted, but not its disk web-data-1\n")) << result.err;
-    EXPECT_FALSE(Contains(result.out, "with its disks")) << result.out;
-    EXPECT_EQ(Instance("us-central1-a", "web-1", "name"), "");
-    EXPECT_EQ(Disk("zones/us-central1-a", "web-data-1", "name"), "web-data-1");
-}
-
-// A backup of web-1 restored twice: at once (through zone exhaustion and web-1's address in use), and kept
-// in a bucket to be deployed later.
-TEST_F(GcsdkChangesTest, RestoresAVmNowAndFromABucketLater) {
-    const std::string dir = m_dir.File("backup");
-    json_spirit::mObject backup =
-        Object(Ok({"snapshot", "--project", kProject, "--vm", "web-1", "--save-config", dir, "--json"}));
-    std::map<std::string, std::string> snapshots;  // disk -> snapshot
-    for (const json_spirit::mValue& entry : backup["snapshots"].get_array())
-        snapshots[ZkJson::GetStringValue(entry.get_obj(), "disk")] =
-            ZkJson::GetStringValue(entry.get_obj(), "name");
-    ASSERT_EQ(snapshots.size(), 2u);
-    const auto restoreDisks = [&](const std::string& prefix) {
-        for (const auto& [disk, snapshot] : snapshots)
-            Ok({"disk", "from-snapshot", "--project", kProject, "--snapshot", snapshot, "--name",
-                prefix + disk, "--zone", "us-central1-a", "--saved-disk", dir + "/disk-" + disk + ".json"});
-    };
-    const std::vector<std::string> saved = {"--config",     dir + "/instance.json",
-                                            "--saved-disk", dir + "/disk-web-1.json",
-                                            "--saved-disk", dir + "/disk-web-data-1.json"};
-    // Without the data disk's saved resource when no --disk replaces it (an extra disk instead).
-    const auto restore = [&](std::vector<std::string> args, bool replacesDataDisk = true) {
-        args.insert(args.begin(), {"restore", "--project", kProject, "--zone", "us-central1-a"});
-        args.insert(args.end(), saved.begin(), saved.end() - (replacesDataDisk ? 0 : 2));
-        return args;
-    };
-
-    restoreDisks("r-");
-    Emulator().operations().AddFault(
-        gcemu::OperationFault::Of(gcemu::operation_errors::kZoneResourcePoolExhausted, "insert",
-                                  kPrefix + "zones/us-central1-a/instances/r-vm"));
-    const std::string now =
-        Ok(restore({"--name", "r-vm", "--disk", "r-web-1=web-1", "--disk", "r-web-data-1=web-data-1"}));
-    // web-1 still holds the saved address: the library also retries with one Compute Engine picks.
-    EXPECT_TRUE(
-        std::regex_search(now, std::regex("\nthe library retried after (ZONE_RESOURCE_POOL_EXHAUSTED|"
-                                          "IP_IN_USE_BY_ANOTHER_RESOURCE), then after (?!\\1)(ZONE_RESOURCE_"
-                                          "POOL_EXHAUSTED|IP_IN_USE_BY_ANOTHER_RESOURCE)\n")))
-        << now;
-    EXPECT_TRUE(Contains(now, "\nDISKS         r-web-1 (boot), r-web-data-1\n")) << now;
-
-    json_spirit::mObject original = Object(Ok({"find", "--name", "web-1", "--project", kProject, "--json"}));
-    json_spirit::mObject restored = Object(Ok({"find", "--name", "r-vm", "--project", kProject, "--json"}));
-    for (const char* member : {"machineType", "zone", "labels", "tags"})
-        EXPECT_EQ(ZkJson::Serialize(restored[member]), ZkJson::Serialize(original[member])) << member;
-    EXPECT_EQ(ZkJson::Serialize(restored["networkInterfaces"].get_array()[0].get_obj()["subnetwork"]),
-              "\"default\"");
-
-    // Later: the request body in a bucket, on the saved network with an address Compute Engine picks.
-    restoreDisks("l-");
-    const std::string network = ZkJson::GetStringValue(
-        Object(ReadFile(dir + "/instance.json"))["networkInterfaces"].get_array()[0].get_obj(), "network");
-    const std::string later =
-        Ok(restore({"--name", "l-vm", "--disk", "l-web-1=web-1", "--disk", "l-web-data-1", "--nic", network,
-                    "--later", "--bucket", "b-restores", "--object", "later/l-vm.json"},
-                   false));
-    EXPECT_TRUE(Contains(later, "create the VM with: gcsdk deploy --project " + kProject +
-                                    " --zone us-central1-a --bucket b-restores --object later/l-vm.json\n"))
-        << later;
-    EXPECT_EQ(Instance("us-central1-a", "l-vm", "name"), "");
-
-    EXPECT_TRUE(Contains(Ok({"buckets", "list", "--project", kProject}), "\nb-restores "));
-    EXPECT_EQ(Ok({"objects", "list", "--bucket", "b-restores", "--delimiter", "/"}),
-              "NAME    KIND\nlater/  prefix\n");
-    json_spirit::mObject objects =
-        Object(Ok({"objects", "list", "--bucket", "b-restores", "--prefix", "later/", "--json"}));
-    ASSERT_EQ(objects["objects"].get_array().size(), 1u);
-    EXPECT_EQ(ZkJson::GetStringValue(objects["objects"].get_array()[0].get_obj(), "name"), "later/l-vm.json");
-    json_spirit::mObject body = Object(Ok(
-        {"object", "get", "--project", kProject, "--bucket", "b-restores", "--object", "later/l-vm.json"}));
-    EXPECT_EQ(ZkJson::GetStringValue(body, "name"), "l-vm");
-    EXPECT_EQ(body["disks"].get_array().size(), 2u);
-
-    const std::vector<std::string> deploy = {"deploy",     "--project",     kProject,
-                                             "--zone",     "us-central1-a", "--bucket",
-                                             "b-restores", "--object",      "later/l-vm.json"};
-    EXPECT_TRUE(Contains(Ok(deploy), "\nNAME          l-vm\n"));
-    EXPECT_EQ(Instance("us-central1-a", "l-vm", "status"), "RUNNING");
-    Result again = Run(deploy);
-    EXPECT_EQ(again.status, 1);
-    EXPECT_TRUE(Contains(again.err, "gcsdk: creating the VM kept in gs://b-restores/later/l-vm.json: "))
-        << again.err;
-}
-
-TEST_F(GcsdkChangesTest, RestoreHoldsTheCommandLineAgainstTheSavedConfiguration) {
-    const std::string config =
-        m_dir.Write("web-1.json", Ok({"vm", "config", "--project", kProject, "--name", "web-1"}));
-    struct Case {
-        std::vector<std::string> disks;
-        std::string message;
-    };
-    const std::string savedData = SavedDisk("zones/us-central1-a", "web-data-1");
-    const Case cases[] = {
-        {{"--disk", "a=web-1", "--saved-disk", savedData},
-         "--saved-disk " + savedData + ": no --disk replaces saved disk web-data-1"},
-        {{"--disk", "x=nosuch"},
-         "--disk x=nosuch: the saved configuration has no disk nosuch (it has web-1, web-data-1)"},
-        {{"--disk", "a=web-1", "--disk", "b=web-1"}, "--disk b=web-1: saved disk web-1 is replaced twice"},
-        {{"--disk", "Bad=web-1"}, "--disk Bad=web-1: 'Bad' is not a Compute Engine name"},
-        {{"--disk", "a", "--later"}, "--later needs --bucket B and --object O"},
-        {{"--disk", "a", "--bucket", "b"}, "--bucket and --object go with --later"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = {"restore", "--project", kProject, "--config",     config,
-                                         "--name",  "vm",        "--zone", "us-central1-a"};
-        args.insert(args.end(), c.disks.begin(), c.disks.end());
-        Result result = Run(args);
-        EXPECT_EQ(result.status, 2) << Shown(args, result);
-        EXPECT_EQ(result.err.rfind("gcsdk: " + c.message + "\n", 0), 0u) << Shown(args, result);
-    }
-
-    const std::string notJson = m_dir.Write("not.json", "[1, 2]");
-    Result result = Run({"restore", "--project", kProject, "--config", notJson, "--name", "vm", "--zone",
-                         "us-central1-a", "--disk", "a"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "gcsdk: " + notJson + " is not an instance resource (a JSON object with disks)\n");
-
-    // A disk with no saved resource and none of its own.
-    result = Run({"restore", "--project", kProject, "--config", config, "--name", "vm", "--zone",
-                  "us-central1-a", "--disk", "nosuch=web-1"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(
-        Contains(result.err, "gcsdk: reading disk nosuch in zone us-central1-a or region us-central1: "))
-        << result.err;
-}
-
-// The main job: the demo runs against an emulator of its own and says how it went.
-TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
-    TempDir dir;
-    Result result = Child(dir, {"demo"}, {}).Finish(std::chrono::seconds(60));
-    ASSERT_EQ(result.status, 0) << Shown({"demo"}, result);
-    EXPECT_EQ(result.err, "");
-    const std::string& out = result.out;
-    for (const std::string& line :
-         {std::string("\n2. find web-1 by its GUID: GUID "),
-          std::string("; the GUID cache found it again with 1 request"),
-          std::string("\n3. back up web-1: configuration saved ("), std::string(" -> demo-web-data-1-"),
-          std::string(
-              "\n5. restore web-1-restored with CreateInstance: web-1-restored RUNNING in us-central1-a on 2 "
-              "disks; retried once after ZONE_RESOURCE_POOL_EXHAUSTED ("),
-          std::string("\n7. deploy web-1-deployed from the bucket: "),
-          std::string("\n8. compare both with web-1: all 8 fields the same on both (0 requests)\n")})
-        EXPECT_TRUE(Contains(out, line)) << line << "\n" << out;
-    EXPECT_TRUE(std::regex_search(
-        out,
-        std::regex(
-            "\nsummary: 8 of 8 steps succeeded; \\d+ requests sent, \\d+ operations followed, [0-9.]+ s\n$")))
-        << out;
-
-    result = Child(dir, {"demo", "--json"}, {}).Finish(std::chrono::seconds(60));
-    ASSERT_EQ(result.status, 0) << Shown({"demo", "--json"}, result);
-    json_spirit::mObject summary = Object(result.out);
-    EXPECT_TRUE(summary["ok"].get_bool());
-    EXPECT_EQ(summary["steps"].get_array().size(), 8u);
-    EXPECT_GT(ZkJson::GetIntValue(summary, "requests"), 50);
-    EXPECT_GT(ZkJson::GetIntValue(summary, "operations"), 5);
-}
-
 }  // namespace

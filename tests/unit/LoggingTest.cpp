@@ -1,4 +1,6 @@
 // Log lines: levels, tags, formatting, filtering by the configured level, files and sinks.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,6 +81,45 @@ TEST(Logging, UnwritableLogFileFallsBackToStderrWithAnError) {
     TempDir dir;
     ScopedSettings settings("[GoogleCloud]\nsLogFile=" + dir.File("missing/dir/agent.log") + "\n");
     EXPECT_TRUE(capture.Mentions("Cannot open log file")) << capture.Dump();
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+// A tool that keeps the process log off its stderr still has every line in the sinks and in a named log
+// file, which is made for its owner only; a file that cannot be opened still falls back to stderr.
+TEST(Logging, ProcessLogKeptOffStderrStillReachesSinksAndTheLogFile) {
+    TempDir dir;
+    const std::string logFile = dir.File("new.log");
+    const std::string shared = dir.Write("shared.log", "");
+    ASSERT_EQ(chmod(shared.c_str(), 0644), 0);
+    host::SetProcessLogOnStderr(false);
+    {
+        ScopedSettings none("");
+        EXPECT_FALSE(host::ProcessLogOnStderr());
+        LogCapture capture;
+        testing::internal::CaptureStderr();
+        HbDebug().Error("t", "kept off stderr");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(capture.Has(host::kLogError, "kept off stderr"));
+
+        none.Rewrite("[GoogleCloud]\nsLogFile=" + logFile + "\n");
+        host::ReloadLogSettings();
+        HbDebug().Error("t", "in the file");
+        none.Rewrite("[GoogleCloud]\nsLogFile=" + shared + "\n");
+        host::ReloadLogSettings();
+        HbDebug().Error("t", "in the shared file");
+        none.Rewrite("[GoogleCloud]\nsLogFile=" + dir.File("missing/dir/agent.log") + "\n");
+        host::ReloadLogSettings();
+        EXPECT_TRUE(host::ProcessLogOnStderr()) << "nowhere else to go";
+    }
+    host::SetProcessLogOnStderr(true);
+    EXPECT_NE(ReadFile(logFile).find("in the file"), std::string::npos);
+    EXPECT_EQ(ModeOf(logFile), 0600u);
+    EXPECT_NE(ReadFile(shared).find("in the shared file"), std::string::npos);
+    EXPECT_EQ(ModeOf(shared), 0644u) << "an existing log keeps its mode";
 }
 
 TEST(Logging, OwnLogFileGetsTheLinesInsteadOfTheProcessLog) {

@@ -13,6 +13,7 @@
 #include "cli/LogSink.h"
 #include "commands/Commands.h"
 #include "host/HbDebug.h"
+#include "host/Settings.h"
 #include "host/ZKPlatformInfo.h"
 
 namespace {
@@ -43,6 +44,20 @@ Registry MakeRegistry() {
     AddRestoreCommands(registry);
     AddDemoCommand(registry);
     AddEmulatorCommand(registry);
+    registry.SetNotes(
+        "Exit status: 0 success; 1 failure (the message ends with the library's error and code); 2 a wrong\n"
+        "command line or settings file (nothing was sent); 3 a partial list (some projects, zones or "
+        "regions\n"
+        "could not be listed: each is named on stderr, and --json prints {\"items\": [...], \"failures\":\n"
+        "[...]} instead of the array).\n"
+        "\n"
+        "Files gcsdk writes ('snapshot --save-config', 'object get --output') may hold secrets (metadata\n"
+        "holds startup scripts): they are made readable by their owner only (0600), and one that is\n"
+        "overwritten is narrowed to that. So is a new log file named by sLogFile in the settings; an "
+        "existing\n"
+        "one is appended to as it is. The library's log goes there, and with --verbose to stderr; it goes "
+        "to\n"
+        "stderr otherwise only when sLogFile cannot be opened.\n");
     return registry;
 }
 
@@ -62,6 +77,9 @@ bool IsRegularFile(const std::string& path, std::string& error) {
 }
 
 int Run(const std::vector<std::string>& args) {
+    // The library's lines are for --verbose and for the one-line failure: a command that succeeds prints
+    // none of them. A log file named in the settings still gets them.
+    host::SetProcessLogOnStderr(false);
     const Registry registry = MakeRegistry();
     const CommandLine line = registry.Parse(args);
     switch (line.action) {
@@ -87,11 +105,19 @@ int Run(const std::vector<std::string>& args) {
     if (!settings.empty() && checked && !IsRegularFile(settings, error)) {
         std::cerr << registry.Program() << ": settings file " << settings
                   << (line.args.Has("settings") ? "" : " (GCSDK_SETTINGS)") << ": " << error << '\n';
-        return kExitFailure;
+        return kExitUsage;
     }
     if (line.args.Has("settings")) {
         ZKPlatformInfo::SetSettingsFile(settings);
         host::ReloadLogSettings();
+    }
+    // A broken settings file (an unknown key, a number out of range) would leave a default in place: an
+    // emulator's, mistyped, would send a real key to the real endpoints. Nothing goes out then.
+    if (checked) {
+        const std::vector<std::string> problems = host::settings::Problems();
+        for (const std::string& problem : problems)
+            std::cerr << registry.Program() << ": " << problem << '\n';
+        if (!problems.empty()) return kExitUsage;
     }
     std::unique_ptr<ScopedLogSink> verbose;
     if (line.args.Has("verbose")) verbose = VerboseLog(std::cerr);

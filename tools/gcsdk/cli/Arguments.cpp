@@ -95,6 +95,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args, size_t begin,
         }
         if (value.empty())
             return Failed("option --" + option->name + " needs a value (" + option->valueName + ")", i);
+        if (!option->repeatable && parsed.Has(option->name))
+            return Failed("option --" + option->name + " is given twice; it takes one value", i);
         parsed.Set(option->name, value);
     }
     ParseOutcome outcome;

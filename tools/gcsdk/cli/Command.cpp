@@ -156,6 +156,7 @@ std::string Registry::HelpText() const {
     text += commands.Render();
     text += "\nGlobal options (before or after the command):\n" + OptionTable(m_globals);
     text += "\nRun '" + m_program + " help <command>' for the options of a command.\n";
+    if (!m_notes.empty()) text += "\n" + m_notes;
     return text;
 }
 

@@ -16,6 +16,7 @@ namespace gcsdk {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // the library or the system said no
 constexpr int kExitUsage = 2;    // the command line is wrong
+constexpr int kExitPartial = 3;  // a listing in which some projects, zones or regions failed
 
 class Registry;
 struct Command;
@@ -66,6 +67,8 @@ public:
     const std::vector<Command>& Commands() const { return m_commands; }
     const std::vector<Option>& GlobalOptions() const { return m_globals; }
     const std::string& Program() const { return m_program; }
+    // Paragraphs at the end of the program's help (exit statuses, files).
+    void SetNotes(std::string notes) { m_notes = std::move(notes); }
 
     // args without the program name. Global options go before or after the command; "--help" or
     // "-h" anywhere, "help" and "help <command>" ask for help.
@@ -83,6 +86,7 @@ private:
     std::string m_program;
     std::vector<Option> m_globals;
     std::vector<Command> m_commands;
+    std::string m_notes;
 };
 
 }  // namespace gcsdk

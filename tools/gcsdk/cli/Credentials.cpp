@@ -1,5 +1,7 @@
 #include "cli/Credentials.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -39,17 +41,32 @@ CredentialsOutcome Outcome(CredentialsOutcome::Status status, std::string error)
     return outcome;
 }
 
-CredentialsOutcome FromJsonKeyFile(const std::string& path, Credentials& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Outcome(CredentialsOutcome::Status::kFailure,
-                       "reading key file " + path + ": " + std::strerror(errno));
+// Why the file cannot be read as a key: "No such file or directory" (absent), "it is a directory, not
+// <kind>"; empty when it is a file.
+std::string FileProblem(const std::string& path, const std::string& kind, bool& absent) {
+    struct stat info {};
+    absent = false;
+    if (stat(path.c_str(), &info) != 0) {
+        absent = errno == ENOENT;
+        return std::strerror(errno);
     }
+    if (S_ISDIR(info.st_mode)) return "it is a directory, not " + kind;
+    return "";
+}
+
+CredentialsOutcome FromJsonKeyFile(const std::string& path, const std::string& from, Credentials& out) {
+    const std::string shown = "key file " + path + from;
+    bool absent = false;
+    std::string problem = FileProblem(path, "a key file", absent);
+    std::ifstream file(path, std::ios::binary);
+    if (problem.empty() && !file) problem = std::strerror(errno);
+    if (!problem.empty())
+        return Outcome(CredentialsOutcome::Status::kFailure, "reading " + shown + ": " + problem);
     std::ostringstream text;
     text << file.rdbuf();
     std::string error;
     if (!ParseJsonKey(text.str(), out.email, out.secret, error))
-        return Outcome(CredentialsOutcome::Status::kFailure, "reading key file " + path + ": " + error);
+        return Outcome(CredentialsOutcome::Status::kFailure, "reading " + shown + ": " + error);
     out.keyFileName.clear();
     out.source = "key file " + path;
     return Outcome(CredentialsOutcome::Status::kOk, "");
@@ -69,6 +86,12 @@ CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* e
         if (!args.Has("email") || (!args.Has("password") && !envPassword))
             return Outcome(Status::kUsage, "--p12 needs --email and --password (or GCSDK_P12_PASSWORD)");
         out.keyFileName = args.Value("p12");
+        // A relative name that is not here may be under the library's certificates folder: the library
+        // says so itself when it is not.
+        bool absent = false;
+        const std::string problem = FileProblem(out.keyFileName, "a PKCS#12 file", absent);
+        if (!problem.empty() && !(absent && std::filesystem::path(out.keyFileName).is_relative()))
+            return Outcome(Status::kFailure, "reading PKCS#12 file " + out.keyFileName + ": " + problem);
         // The library looks for a relative name under its own certificates folder first.
         std::error_code code;
         if (std::filesystem::path(out.keyFileName).is_relative() &&
@@ -81,8 +104,8 @@ CredentialsOutcome ResolveCredentials(const ParsedArguments& args, const char* e
         out.source = "PKCS#12 file " + out.keyFileName;
         return Outcome(Status::kOk, "");
     }
-    if (args.Has("key-file")) return FromJsonKeyFile(args.Value("key-file"), out);
-    if (envKeyFile && *envKeyFile) return FromJsonKeyFile(envKeyFile, out);
+    if (args.Has("key-file")) return FromJsonKeyFile(args.Value("key-file"), "", out);
+    if (envKeyFile && *envKeyFile) return FromJsonKeyFile(envKeyFile, " (GCSDK_KEY_FILE)", out);
     return Outcome(Status::kUsage,
                    "no credentials: give --key-file FILE, or --p12 FILE --email EMAIL --password PASS, "
                    "or set GCSDK_KEY_FILE");

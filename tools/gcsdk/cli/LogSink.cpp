@@ -3,7 +3,6 @@
 #include <ostream>
 
 #include "cli/Table.h"
-#include "host/Settings.h"
 
 namespace gcsdk {
 
@@ -81,7 +80,7 @@ std::string Indented(const std::string& message) {
 }  // namespace
 
 std::unique_ptr<ScopedLogSink> VerboseLog(std::ostream& out) {
-    const bool processLogOnStderr = host::settings::Read(host::settings::kLogFile).empty();
+    const bool processLogOnStderr = host::ProcessLogOnStderr();
     const int processLevel = host::ConfiguredLogLevel();
     auto filter = [processLogOnStderr, processLevel](const host::LogLine& line) {
         if (line.level > host::kLogDebug2) return false;

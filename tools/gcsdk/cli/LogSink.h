@@ -32,7 +32,8 @@ private:
 };
 
 // Lines up to debug level 2, as "gcsdk: debug Class::Method: message", to out. Lines the process log
-// already writes to stderr are left to it, so that none shows twice.
+// already writes to stderr (when gcsdk has not kept it off stderr) are left to it, so that none shows
+// twice.
 std::unique_ptr<ScopedLogSink> VerboseLog(std::ostream& out);
 
 }  // namespace gcsdk

@@ -43,6 +43,8 @@ PollEvent ReadPollLine(const host::LogLine& line) {
     } else if (Contains(line.tag, "CGoogleCloudOperations::CreateInstance") &&
                Contains(line.message, "Retrying")) {
         event.kind = PollEvent::Kind::kRetry;
+    } else if (Contains(line.tag, "CGoogleCloudConnection")) {
+        event.kind = PollEvent::Kind::kExchange;
     }
     return event;
 }
@@ -65,6 +67,14 @@ Progress::~Progress() {
 
 void Progress::OnEvent(const PollEvent& event) {
     if (m_finished) return;
+    // An announced retry that a request or a poll follows happened.
+    if (m_retryAnnounced &&
+        (event.kind == PollEvent::Kind::kExchange || event.kind == PollEvent::Kind::kStatus)) {
+        m_retryAnnounced = false;
+        m_retries.push_back(m_lastError.empty() ? "an error" : m_lastError);
+        Show("RETRYING after " + m_retries.back(), false);
+        m_lastError.clear();
+    }
     switch (event.kind) {
         case PollEvent::Kind::kStatus:
             Show(event.text, false);
@@ -73,10 +83,9 @@ void Progress::OnEvent(const PollEvent& event) {
             m_lastError = event.text;
             break;
         case PollEvent::Kind::kRetry:
-            m_retries.push_back(m_lastError.empty() ? "an error" : m_lastError);
-            Show("RETRYING after " + m_retries.back(), false);
-            m_lastError.clear();
+            m_retryAnnounced = true;
             break;
+        case PollEvent::Kind::kExchange:
         case PollEvent::Kind::kNone:
             break;
     }

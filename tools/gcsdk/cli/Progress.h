@@ -1,7 +1,9 @@
 // A progress line for a library call that follows Compute Engine operations. The library says how an
 // operation goes only in its log: "Current  status : [RUNNING], waiting for status : [DONE]" at each
 // poll that does not find it done, "Error : [CODE][message]" when it fails, and "Retrying ..." when
-// instance creation sends the request again. Progress reads those lines while it lives.
+// instance creation means to send the request again (also after its last attempt, when it gives up
+// instead: a retry counts once the connection is at work again). Progress reads those lines while it
+// lives.
 //
 // On a terminal the line is redrawn in place ("\r  snapshot web-1 ... RUNNING (12 s)"); otherwise a
 // plain line is printed when the status changes (and now and then while it does not); quiet prints
@@ -20,7 +22,7 @@ namespace gcsdk {
 
 // What one log line of the library says about an operation it follows.
 struct PollEvent {
-    enum class Kind { kNone, kStatus, kError, kRetry };
+    enum class Kind { kNone, kStatus, kError, kRetry, kExchange };  // kExchange: the connection at work
     Kind kind = Kind::kNone;
     std::string text;  // the status ("RUNNING") or the error code ("ZONE_RESOURCE_POOL_EXHAUSTED")
 };
@@ -61,6 +63,7 @@ private:
     std::string m_shown;     // the status last printed
     size_t m_drawnSize = 0;  // of the line now on the terminal
     std::string m_lastError;
+    bool m_retryAnnounced = false;  // "Retrying" logged, no request sent since
     std::vector<std::string> m_retries;
     bool m_finished = false;
     std::unique_ptr<ScopedLogSink> m_sink;

@@ -34,6 +34,38 @@ bool IsResourceName(const std::string& name) {
     return true;
 }
 
+bool IsGuid(const std::string& text) {
+    if (text.empty() || text.size() > 20) return false;
+    for (char c : text)
+        if (!IsDigit(c)) return false;
+    return text.size() < 20 || text <= "18446744073709551615";
+}
+
+bool IsWellFormedPattern(const std::string& pattern, std::string& error) {
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '\\') {
+            if (i + 1 == pattern.size()) {
+                error = "it ends with '\\', which escapes nothing";
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        if (pattern[i] != '[') continue;
+        // A set: "[!...]" or "[^...]" negated, a ']' right after the opening taken as itself.
+        size_t j = i + 1;
+        if (j < pattern.size() && (pattern[j] == '!' || pattern[j] == '^')) ++j;
+        if (j < pattern.size() && pattern[j] == ']') ++j;
+        const size_t close = pattern.find(']', j);
+        if (close == std::string::npos) {
+            error = "the '[' at position " + std::to_string(i + 1) + " is not closed by a ']'";
+            return false;
+        }
+        i = close;
+    }
+    return true;
+}
+
 std::string SnapshotName(const std::string& prefix, const std::string& diskName, std::time_t when) {
     std::string base;
     for (char c : prefix + diskName) {

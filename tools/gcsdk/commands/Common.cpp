@@ -1,5 +1,9 @@
 #include "commands/Common.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -48,6 +52,11 @@ int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regi
 }
 
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = "reading " + path + ": it is a directory";
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = "reading " + path + ": " + std::strerror(errno);
@@ -60,13 +69,17 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file << text;
-    if (!file || !file.flush()) {
-        error = "writing " + path + ": " + std::strerror(errno);
-        return false;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool written = fd >= 0 && fchmod(fd, 0600) == 0;  // a file that was there keeps no wider mode
+    for (size_t done = 0; written && done < text.size();) {
+        const ssize_t count = write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        written = count > 0;
+        if (written) done += static_cast<size_t>(count);
     }
-    return true;
+    if (fd >= 0 && close(fd) != 0) written = false;
+    if (!written) error = "writing " + path + ": " + std::strerror(errno);
+    return written;
 }
 
 std::string LastSegment(const std::string& url) {
@@ -80,6 +93,10 @@ std::string RegionOfDiskUrl(const std::string& url) {
     if (at == std::string::npos) return "";
     const size_t start = at + marker.size();
     return url.substr(start, url.find('/', start) - start);
+}
+
+std::string SizeText(int64_t sizeGb) {
+    return sizeGb > 0 ? std::to_string(sizeGb) : "";
 }
 
 std::string LabelText(const std::vector<SKeyValueInfoLib>& labels) {

@@ -1,6 +1,7 @@
 // What the command groups share: the checks of their options, and records as tables and JSON.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -32,12 +33,17 @@ int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regi
 
 // The whole file as text; false with the reason ("reading F: No such file or directory").
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
+// Written readable by the owner only (0600), a file that was there narrowed to that: what gcsdk writes
+// (instance resources, VM configurations) may hold startup scripts and other secrets in metadata.
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
 
 // The last segment of a URL ("https://.../zones/us-central1-a" -> "us-central1-a").
 std::string LastSegment(const std::string& url);
 // The region of a regional disk's URL ("/regions/R/disks/D"); empty for a zonal one.
 std::string RegionOfDiskUrl(const std::string& url);
+
+// A size in GB for a table: empty when unknown (0).
+std::string SizeText(int64_t sizeGb);
 
 std::string LabelText(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
 json_spirit::mObject LabelObject(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);

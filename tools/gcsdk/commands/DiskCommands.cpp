@@ -20,6 +20,7 @@ int RunFromSnapshot(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     if (int status = RequireOptions(invocation, {"project", "snapshot", "name"})) return status;
     if (int status = RequireResourceName(invocation, "name")) return status;
+    if (int status = RequireResourceName(invocation, "snapshot")) return status;
     DiskLocation location;
     if (int status = ReadLocation(invocation, location)) return status;
     if (args.Has("replica-zones") && !location.regional)
@@ -66,7 +67,7 @@ int RunFromSnapshot(const Invocation& invocation) {
     if (!cloud->GetSnapshotUri(project, snapshot, snapshotUrl))
         return session.Fail("reading snapshot " + snapshot + " of project " + project);
     const bool wait = !args.Has("no-wait");
-    if (!session.Follow("disk " + name + " from " + snapshot, [&] {
+    if (!session.Follow("disk " + name + " from " + snapshot, "the disk", [&] {
             return cloud->CreateDiskFromSnapshot(project, snapshotUrl, name, location.zone, location.region,
                                                  location.regional, type, disk, wait);
         }))
@@ -83,6 +84,8 @@ int RunFromSnapshot(const Invocation& invocation) {
 
 int RunAttach(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name", "vm", "zone"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
+    if (int status = RequireResourceName(invocation, "vm")) return status;
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
@@ -91,7 +94,7 @@ int RunAttach(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     const std::string disk = args.Value("name"), vm = args.Value("vm");
     bool limitExceeded = false;
-    if (!session.Follow("attach " + disk + " to " + vm, [&] {
+    if (!session.Follow("attach " + disk + " to " + vm, "the attachment", [&] {
             return cloud->AttachDisk(args.Value("project"), disk, vm, args.Value("zone"), limitExceeded);
         }))
         return session.Fail("attaching disk " + disk + " to VM " + vm +
@@ -104,6 +107,8 @@ int RunAttach(const Invocation& invocation) {
 
 int RunDetach(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name", "vm", "zone"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
+    if (int status = RequireResourceName(invocation, "vm")) return status;
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
@@ -117,7 +122,7 @@ int RunDetach(const Invocation& invocation) {
         return session.Fail("reading disk " + disk + " in zone " + args.Value("zone"));
     if (std::find(current.users.begin(), current.users.end(), vm) == current.users.end())
         return Complain(invocation, "disk " + disk + " is not attached to VM " + vm);
-    if (!session.Follow("detach " + disk + " from " + vm, [&] {
+    if (!session.Follow("detach " + disk + " from " + vm, "the detachment", [&] {
             return cloud->DetachDisk(args.Value("project"), disk, vm, args.Value("zone"));
         }))
         return session.Fail("detaching disk " + disk + " from VM " + vm,
@@ -130,6 +135,7 @@ int RunDetach(const Invocation& invocation) {
 
 int RunMove(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name", "zone", "to-zone"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
     const ParsedArguments& args = invocation.args;
     if (args.Value("zone") == args.Value("to-zone"))
         return invocation.UsageError("--to-zone names the zone the disk is in already");
@@ -140,7 +146,7 @@ int RunMove(const Invocation& invocation) {
 
     const std::string disk = args.Value("name"), to = args.Value("to-zone");
     SDiskInfoLib moved;
-    if (!session.Follow("move " + disk + " to " + to, [&] {
+    if (!session.Follow("move " + disk + " to " + to, "the move", [&] {
             return cloud->MoveDisk(args.Value("project"), disk, args.Value("zone"), to, moved);
         }))
         return session.Fail("moving disk " + disk + " from zone " + args.Value("zone") + " to zone " + to);
@@ -150,6 +156,7 @@ int RunMove(const Invocation& invocation) {
 
 int RunDelete(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
     DiskLocation location;
     if (int status = ReadLocation(invocation, location)) return status;
     Session session(invocation);
@@ -158,7 +165,7 @@ int RunDelete(const Invocation& invocation) {
     if (!cloud) return status;
 
     const std::string disk = invocation.args.Value("name");
-    if (!session.Follow("delete " + disk, [&] {
+    if (!session.Follow("delete " + disk, "the deletion", [&] {
             return cloud->DeleteDisk(invocation.args.Value("project"), disk, location.zone, location.region,
                                      location.regional);
         }))
@@ -170,6 +177,7 @@ int RunDelete(const Invocation& invocation) {
 
 int RunShow(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
     DiskLocation location;
     if (int status = ReadLocation(invocation, location)) return status;
     Session session(invocation);

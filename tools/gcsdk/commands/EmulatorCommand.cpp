@@ -24,16 +24,6 @@ bool ParsePort(const std::string& text, int& port) {
     return true;
 }
 
-// A shell word for the hint lines: quoted when the path holds anything unusual.
-std::string ShellWord(const std::string& text) {
-    if (text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-@+=:,") ==
-        std::string::npos)
-        return text;
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 int RunEmulator(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
     gcemu::EmulatorOptions options;

@@ -18,6 +18,7 @@ enum class Change { kStop, kStart, kDelete };
 
 int RunChange(const Invocation& invocation, Change change) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
@@ -37,17 +38,19 @@ int RunChange(const Invocation& invocation, Change change) {
         if (!cloud->GetVMInfo(project, name, "", before.zone, before, VM_PROP_VM_DISK_LIST))
             return session.Fail("reading the disks of VM " + name);
     }
-    const bool done = session.Follow(std::string(verb) + " " + name, [&] {
-        switch (change) {
-            case Change::kStop:
-                return cloud->PowerOffInstance(project, name, "", zone);
-            case Change::kStart:
-                return cloud->PowerOnInstance(project, name, "", zone);
-            case Change::kDelete:
-                break;
-        }
-        return cloud->DeleteInstance(project, name, "", deleteDisks ? before.zone : zone, deleteDisks);
-    });
+    const bool done = session.Follow(
+        std::string(verb) + " " + name, std::string("the ") + (change == Change::kDelete ? "deletion" : verb),
+        [&] {
+            switch (change) {
+                case Change::kStop:
+                    return cloud->PowerOffInstance(project, name, "", zone);
+                case Change::kStart:
+                    return cloud->PowerOnInstance(project, name, "", zone);
+                case Change::kDelete:
+                    break;
+            }
+            return cloud->DeleteInstance(project, name, "", deleteDisks ? before.zone : zone, deleteDisks);
+        });
     if (!done)
         return session.Fail(std::string(change == Change::kStop    ? "stopping"
                                         : change == Change::kStart ? "starting"
@@ -78,6 +81,7 @@ int RunChange(const Invocation& invocation, Change change) {
 
 int RunConfig(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    if (int status = RequireResourceName(invocation, "name")) return status;
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);

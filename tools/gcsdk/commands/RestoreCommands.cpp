@@ -9,6 +9,7 @@
 #include "cli/ResourceNames.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
+#include "commands/SavedInstance.h"
 #include "host/ZkJson.h"
 
 namespace gcsdk {
@@ -20,42 +21,10 @@ using GoogleCloudSDKWrapper::SDiskInfoLib;
 using GoogleCloudSDKWrapper::SNetworkInterfaceInfoLib;
 using GoogleCloudSDKWrapper::SVMInfoLib;
 
-struct SavedDisk {
-    std::string name;
-    bool boot = false;
-};
-
-// What the saved instance resource says about itself.
-struct SavedInstance {
-    std::string machineType;
-    std::vector<SavedDisk> disks;
-    std::vector<std::string> interfaces;
-};
-
-bool ReadSavedInstance(const std::string& json, SavedInstance& saved) {
-    json_spirit::mObject instance;
-    if (!ZkJson::Unserialize(json, instance) || !ZkJson::FindArray(instance, "disks")) return false;
-    saved.machineType = LastSegment(ZkJson::GetStringValue(instance, "machineType"));
-    for (const json_spirit::mValue& entry : *ZkJson::FindArray(instance, "disks")) {
-        if (entry.type() != json_spirit::obj_type) continue;
-        SavedDisk disk;
-        disk.name = LastSegment(ZkJson::GetStringValue(entry.get_obj(), "source"));
-        const auto boot = entry.get_obj().find("boot");
-        disk.boot = boot != entry.get_obj().end() && boot->second.type() == json_spirit::bool_type &&
-                    boot->second.get_bool();
-        if (!disk.name.empty()) saved.disks.push_back(disk);
-    }
-    if (const json_spirit::mArray* interfaces = ZkJson::FindArray(instance, "networkInterfaces"))
-        for (const json_spirit::mValue& entry : *interfaces)
-            if (entry.type() == json_spirit::obj_type)
-                saved.interfaces.push_back(ZkJson::GetStringValue(entry.get_obj(), "name"));
-    return true;
-}
-
-std::vector<std::string> SavedDiskNames(const SavedInstance& saved) {
-    std::vector<std::string> names;
-    for (const SavedDisk& disk : saved.disks) names.push_back(disk.name);
-    return names;
+// The saved interface a --nic names: its name, or its number as the library reads one ("1" is nic0).
+std::string InterfaceName(const std::string& nic) {
+    const bool number = nic.size() == 1 && nic[0] >= '1' && nic[0] <= '9';
+    return number ? "nic" + std::to_string(nic[0] - '1') : nic;
 }
 
 // The VM record and the saved-to-new disk names a restore hands the library; a usage error's text when
@@ -108,13 +77,42 @@ bool PlanRestore(const ParsedArguments& args, const SavedInstance& saved,
         vm.disks.front().boot = true;
 
     std::vector<std::string> nics = args.Values("nic");
-    if (nics.empty()) nics = saved.interfaces;
+    if (nics.empty())
+        for (const SavedInterface& nic : saved.interfaces) nics.push_back(nic.name);
+    std::vector<std::string> savedNames;
+    for (const SavedInterface& nic : saved.interfaces) savedNames.push_back(nic.name);
     for (const std::string& name : nics) {
+        // The library takes a URL for a network and anything else for a saved interface's name.
+        if (name.find("//") == std::string::npos &&
+            std::find(savedNames.begin(), savedNames.end(), InterfaceName(name)) == savedNames.end()) {
+            error = "--nic " + name + ": the saved configuration has no interface " + name + " (it has " +
+                    Join(savedNames, ", ") + "); a network is given by its URL (https://...)";
+            return false;
+        }
         SNetworkInterfaceInfoLib nic;
         nic.name = name;
         vm.networkInterfaces.push_back(nic);
     }
+    // The library takes them from the record, not from the saved configuration.
+    if (!args.Has("no-service-account")) vm.serviceAccounts = saved.serviceAccounts;
     return true;
+}
+
+// The saved interfaces a restore uses: named, or by number ("1" is nic0), as the library reads them.
+std::vector<std::string> UsedInterfaces(const SVMInfoLib& vm) {
+    std::vector<std::string> used;
+    for (const SNetworkInterfaceInfoLib& nic : vm.networkInterfaces) used.push_back(InterfaceName(nic.name));
+    return used;
+}
+
+// What the restored VM lacks, said after what was done: on out for people, in the JSON object for scripts.
+void SayNotCarriedOver(const Invocation& invocation, const std::vector<std::string>& notes) {
+    if (!notes.empty())
+        Say(invocation, "not carried over from the saved configuration: " + Join(notes, ", "));
+}
+
+json_spirit::mArray NotesArray(const std::vector<std::string>& notes) {
+    return json_spirit::mArray(notes.begin(), notes.end());
 }
 
 // Saved disk resources by the disk's name; paths: the file each came from.
@@ -185,6 +183,8 @@ int RunRestore(const Invocation& invocation) {
     SVMInfoLib vm;
     std::map<std::string, std::string> overrides;
     if (!PlanRestore(args, saved, savedDisks, vm, overrides, error)) return invocation.UsageError(error);
+    const std::vector<std::string> notCarried =
+        NotCarriedOver(saved, UsedInterfaces(vm), overrides, args.Has("no-service-account"));
     // A saved disk no --disk replaces would be ignored: most likely a mistyped --disk.
     for (const auto& [name, path] : savedDiskPaths)
         if (!overrides.count(name))
@@ -207,17 +207,21 @@ int RunRestore(const Invocation& invocation) {
             return session.Fail("keeping the restore of VM " + vm.name + " in bucket " + bucket);
         Say(invocation, "the request body of VM " + vm.name + " is in gs://" + bucket + "/" + object +
                             "; create the VM with: " + invocation.registry.Program() + " deploy --project " +
-                            project + " --zone " + vm.zone + " --bucket " + bucket + " --object " + object);
+                            ShellWord(project) + " --zone " + ShellWord(vm.zone) + " --bucket " +
+                            ShellWord(bucket) + " --object " + ShellWord(object));
+        SayNotCarriedOver(invocation, notCarried);
         if (invocation.Json())
-            PrintJson(invocation,
-                      json_spirit::mObject{
-                          {"vm", vm.name}, {"zone", vm.zone}, {"bucket", bucket}, {"object", object}});
+            PrintJson(invocation, json_spirit::mObject{{"vm", vm.name},
+                                                       {"zone", vm.zone},
+                                                       {"bucket", bucket},
+                                                       {"object", object},
+                                                       {"notCarriedOver", NotesArray(notCarried)}});
         return kExitOk;
     }
 
     std::vector<std::string> retries;
     if (!session.Follow(
-            "restore " + vm.name,
+            "restore " + vm.name, "the VM",
             [&] {
                 return cloud->CreateInstance(project, vm, config, clearProtection, overrides, dropAffinities);
             },
@@ -225,29 +229,47 @@ int RunRestore(const Invocation& invocation) {
         return session.Fail("restoring VM " + vm.name + " in zone " + vm.zone);
     SayRetries(invocation, retries);
     vm.projectId = project;
+    if (invocation.Json()) {
+        json_spirit::mObject object = VmObject(vm);
+        object["notCarriedOver"] = NotesArray(notCarried);
+        PrintJson(invocation, object);
+        return kExitOk;
+    }
     PrintVm(invocation, vm);
+    SayNotCarriedOver(invocation, notCarried);
     return kExitOk;
 }
 
 int RunDeploy(const Invocation& invocation) {
-    if (int status = RequireOptions(invocation, {"project", "zone", "bucket", "object"})) return status;
+    if (int status = RequireOptions(invocation, {"project", "bucket", "object"})) return status;
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
     if (!cloud) return status;
 
     const ParsedArguments& args = invocation.args;
-    const std::string project = args.Value("project"), zone = args.Value("zone");
+    const std::string project = args.Value("project");
     const std::string bucket = args.Value("bucket"), object = args.Value("object");
     std::string body;
     if (!cloud->DownloadVMInfoFromBucket(project, bucket, object, body))
         return session.Fail("reading the VM configuration " + object + " of bucket " + bucket,
                             "object " + object + " of bucket " + bucket + " is not a VM configuration");
+    // The kept body names its machine type and zonal disks in the zone the restore planned for: the VM
+    // can be made there only.
+    json_spirit::mObject kept;
+    const std::string keptZone =
+        ZkJson::Unserialize(body, kept) ? LastSegment(ZkJson::GetStringValue(kept, "zone")) : "";
+    const std::string zone = args.Value("zone", keptZone);
+    if (!keptZone.empty() && zone != keptZone)
+        return invocation.UsageError("--zone " + TerminalSafe(zone) + ": the VM kept in gs://" + bucket +
+                                     "/" + object + " is for zone " + keptZone +
+                                     ", where its machine type and disks are");
+    if (zone.empty()) return invocation.UsageError("missing --zone (the kept VM names none)");
     SVMInfoLib vm;
     std::vector<std::string> retries;
     if (!session.Follow(
-            "deploy " + object, [&] { return cloud->CreateInstanceFromJson(project, zone, body, vm); },
-            &retries))
+            "deploy " + object, "the VM",
+            [&] { return cloud->CreateInstanceFromJson(project, zone, body, vm); }, &retries))
         return session.Fail("creating the VM kept in gs://" + bucket + "/" + object);
     SayRetries(invocation, retries);
     vm.projectId = project;
@@ -265,6 +287,7 @@ void AddRestoreCommands(Registry& registry) {
         "--project P --config FILE --name NEW --zone Z --disk NAME[=SAVED] [--disk ...] [--saved-disk FILE "
         "...] "
         "[--machine-type T] [--nic NIC ...] [--clear-deletion-protection] [--drop-node-affinities] "
+        "[--no-service-account] "
         "[--later --bucket B --object O]";
     restore.description =
         "The configuration is the VM's instance resource as saved at backup time ('snapshot --save-config'\n"
@@ -281,18 +304,25 @@ void AddRestoreCommands(Registry& registry) {
         "                   Default: every saved interface. An address still in use makes the library\n"
         "                   retry with one Compute Engine picks.\n"
         "--later            keep the request body in gs://B/O instead of creating the VM; 'deploy' creates\n"
-        "                   it. The kept body holds the saved addresses as they are.";
+        "                   it. The kept body holds the saved addresses as they are.\n"
+        "\n"
+        "The saved service accounts (with their scopes) go with the VM unless --no-service-account. Not\n"
+        "carried over, and named after the restore when the saved VM had them: external addresses and alias\n"
+        "IP ranges of the interfaces, accelerators, a minimum CPU platform, the host name, resource\n"
+        "policies, reservation affinity, advanced machine features and the other fields the library's\n"
+        "request leaves out, and saved disks no --disk replaces.";
     restore.options = {
         {"project", "P", "project to restore into"},
         {"config", "FILE", "the saved instance resource (JSON)"},
         {"name", "NEW", "name of the new VM"},
         {"zone", "Z", "zone of the new VM and of its zonal disks"},
-        {"disk", "NAME[=SAVED]", "a disk of the new VM (repeatable; see above)"},
-        {"saved-disk", "FILE", "the saved resource of a replaced disk (repeatable)"},
+        Repeatable("disk", "NAME[=SAVED]", "a disk of the new VM (repeatable; see above)"),
+        Repeatable("saved-disk", "FILE", "the saved resource of a replaced disk (repeatable)"),
         {"machine-type", "T", "machine type (default: the saved one)"},
-        {"nic", "NIC", "network interface (repeatable; default: the saved ones)"},
+        Repeatable("nic", "NIC", "network interface (repeatable; default: the saved ones)"),
         {"clear-deletion-protection", "", "restore without deletion protection"},
         {"drop-node-affinities", "", "restore off sole-tenant nodes"},
+        {"no-service-account", "", "restore without the saved service accounts"},
         {"later", "", "keep the request body in a bucket instead of creating the VM"},
         {"bucket", "B", "bucket for --later (made if missing)"},
         {"object", "O", "object name for --later"},
@@ -303,10 +333,13 @@ void AddRestoreCommands(Registry& registry) {
     Command deploy;
     deploy.name = "deploy";
     deploy.summary = "Create the VM whose restore was kept in a bucket ('restore --later')";
-    deploy.usage = "--project P --zone Z --bucket B --object O";
+    deploy.usage = "--project P --bucket B --object O [--zone Z]";
+    deploy.description =
+        "The kept request body is sent as it is: its machine type and zonal disks are those of the zone the\n"
+        "restore planned for, so the VM is made in that zone; --zone may only repeat it.";
     deploy.options = {
         {"project", "P", "project to create it in"},
-        {"zone", "Z", "zone of the VM"},
+        {"zone", "Z", "zone of the VM (default, and the only one allowed: the kept VM's)"},
         {"bucket", "B", "the bucket"},
         {"object", "O", "the object 'restore --later' wrote"},
     };

@@ -1,29 +1,20 @@
-// snapshot: one disk, or every disk of a VM (its configuration saved too, if asked); snapshots list and
-// snapshots delete.
+// snapshot: one disk (every disk of a VM is SnapshotVm's); snapshots list and snapshots delete.
 #include <algorithm>
-#include <ctime>
-#include <filesystem>
 #include <ostream>
-#include <system_error>
 
 #include "Session.h"
 #include "cli/Output.h"
 #include "cli/ResourceNames.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
+#include "commands/SnapshotVm.h"
 
 namespace gcsdk {
 
 namespace {
 
 using GoogleCloudSDKWrapper::CGoogleCloudSDKWrapper;
-using GoogleCloudSDKWrapper::SDiskInfoLib;
 using GoogleCloudSDKWrapper::SSnapshotInfoLib;
-using GoogleCloudSDKWrapper::SVMInfoLib;
-
-std::string SizeText(int64_t sizeGb) {
-    return sizeGb > 0 ? std::to_string(sizeGb) : "";
-}
 
 int SnapshotDisk(const Invocation& invocation) {
     const ParsedArguments& args = invocation.args;
@@ -31,6 +22,7 @@ int SnapshotDisk(const Invocation& invocation) {
         return invocation.UsageError("--prefix and --save-config go with --vm or --vm-guid");
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
     if (int status = RequireResourceName(invocation, "name")) return status;
+    if (int status = RequireResourceName(invocation, "disk")) return status;
     DiskLocation location;
     if (int status = ReadLocation(invocation, location)) return status;
 
@@ -43,7 +35,7 @@ int SnapshotDisk(const Invocation& invocation) {
     const bool wait = !args.Has("no-wait");
     SSnapshotInfoLib snapshot;
     snapshot.name = args.Value("name");
-    if (!session.Follow("snapshot " + disk, [&] {
+    if (!session.Follow("snapshot " + disk, "the snapshot", [&] {
             return cloud->CreateDiskSnapshot(project, disk, location.zone, location.region, location.regional,
                                              args.Has("guest-flush"), snapshot, wait);
         }))
@@ -67,155 +59,6 @@ int SnapshotDisk(const Invocation& invocation) {
                  {"LABELS", LabelText(snapshot.labels)}},
                 SnapshotObject(snapshot));
     return kExitOk;
-}
-
-// A prefix is kept as given: it must already make a name's start.
-bool IsPrefix(const std::string& prefix) {
-    if (prefix.empty() || prefix.size() > 40 || prefix.front() < 'a' || prefix.front() > 'z') return false;
-    return std::all_of(prefix.begin(), prefix.end(),
-                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; });
-}
-
-// The VM's instance resource and each disk's resource, as a restore takes them back.
-bool SaveConfiguration(const Session& session, CGoogleCloudSDKWrapper& cloud, const SVMInfoLib& vm,
-                       const std::string& dir, std::string& error) {
-    std::error_code code;
-    std::filesystem::create_directories(dir, code);
-    if (code) {
-        error = "making " + dir + ": " + code.message();
-        return false;
-    }
-    std::string config;
-    session.Mark();
-    if (!cloud.GetInstanceConfigJson(vm.projectId, vm.name, "", vm.zone, config)) {
-        session.Fail("reading the configuration of VM " + vm.name);
-        return false;
-    }
-    if (!WriteTextFile(dir + "/instance.json", config, error)) return false;
-    for (const SDiskInfoLib& disk : vm.disks) {
-        if (disk.type == "SCRATCH") continue;  // a local SSD has no disk resource
-        // The name comes from the server and makes a file name: nothing that could leave DIR.
-        if (!IsResourceName(disk.name)) {
-            error = "VM " + vm.name + " has a disk named '" + TerminalSafe(disk.name) +
-                    "', not a Compute Engine name; its resource is not saved";
-            return false;
-        }
-        std::string json = disk.rawJson;
-        if (json.empty()) {  // the library could not read it with the VM: a restore would lack it
-            const std::string region = RegionOfDiskUrl(disk.source);
-            SDiskInfoLib read;
-            session.Mark();
-            if (!cloud.GetDiskInfo(vm.projectId, disk.name, region.empty() ? vm.zone : "", region,
-                                   !region.empty(), read, 0) ||
-                read.rawJson.empty()) {
-                session.Fail("reading disk " + disk.name + " of VM " + vm.name);
-                return false;
-            }
-            json = read.rawJson;
-        }
-        if (!WriteTextFile(dir + "/disk-" + disk.name + ".json", json, error)) return false;
-    }
-    return true;
-}
-
-int SnapshotVm(const Invocation& invocation) {
-    const ParsedArguments& args = invocation.args;
-    const std::string guid = args.Value("vm-guid"), name = args.Value("vm"), project = args.Value("project");
-    if (args.Has("name"))
-        return invocation.UsageError(
-            "--name goes with --disk; snapshots of a VM are named <prefix><disk>-<time>");
-    if (args.Has("region")) return invocation.UsageError("--region goes with --disk");
-    if (!guid.empty() && (args.Has("project") || args.Has("zone")))
-        return invocation.UsageError("--project and --zone go with --vm; --vm-guid searches every project");
-    if (guid.empty() && project.empty())
-        return invocation.UsageError("--vm needs --project (or give --vm-guid)");
-    const std::string prefix = args.Value("prefix");
-    if (args.Has("prefix") && !IsPrefix(prefix))
-        return invocation.UsageError(
-            "--prefix takes lowercase letters, digits and '-', starting with a letter, "
-            "at most 40 characters");
-
-    Session session(invocation);
-    int status = kExitOk;
-    CGoogleCloudSDKWrapper* cloud = session.Connect(status);
-    if (!cloud) return status;
-
-    // The disk list tells each disk's zone or region; with the disk resources when they are to be saved.
-    const UINT64 mask = args.Has("save-config") ? VM_PROP_VM_DISK_LIST : 0;
-    SVMInfoLib vm;
-    if (!guid.empty()) {
-        std::string foundProject, foundRegion, foundZone;
-        if (!cloud->SearchInstance(guid, "", mask, foundProject, foundRegion, foundZone, vm))
-            return session.Fail("searching for the VM with GUID " + guid,
-                                "no VM with GUID " + guid + " found");
-        vm.projectId = foundProject;
-    } else {
-        if (!cloud->DoesVMExist(project, name, args.Value("zone"), vm) || vm.name.empty())
-            return session.Fail("looking for VM " + name + " in project " + project,
-                                "no VM named " + name + " found in project " + project);
-        session.Mark();
-        if (mask && !cloud->GetVMInfo(project, vm.name, "", vm.zone, vm, mask))
-            return session.Fail("reading the disks of VM " + name);
-        vm.projectId = project;
-    }
-
-    std::vector<SDiskInfoLib> disks;
-    for (const SDiskInfoLib& disk : vm.disks)
-        if (disk.type != "SCRATCH") disks.push_back(disk);  // local SSDs have no snapshots
-    if (disks.empty()) return Complain(invocation, "VM " + vm.name + " has no persistent disk to snapshot");
-    if (args.Has("save-config")) {
-        std::string error;
-        if (!SaveConfiguration(session, *cloud, vm, args.Value("save-config"), error)) {
-            return error.empty() ? kExitFailure : Complain(invocation, error);
-        }
-    }
-
-    // One time for every disk, so that the snapshots of one backup share it.
-    const std::time_t now = std::time(nullptr);
-    const bool wait = !args.Has("no-wait");
-    std::vector<std::pair<std::string, SSnapshotInfoLib>> made;  // disk name, snapshot
-    int result = kExitOk;
-    for (const SDiskInfoLib& disk : disks) {
-        const std::string region = RegionOfDiskUrl(disk.source);
-        SSnapshotInfoLib snapshot;
-        snapshot.name = SnapshotName(prefix, disk.name, now);
-        if (!session.Follow("snapshot " + disk.name, [&] {
-                return cloud->CreateDiskSnapshot(vm.projectId, disk.name, vm.zone, region, !region.empty(),
-                                                 args.Has("guest-flush"), snapshot, wait);
-            })) {
-            result = session.Fail("snapshotting disk " + disk.name + " of VM " + vm.name);
-            break;
-        }
-        if (!wait) snapshot.status = "started";
-        made.emplace_back(disk.name, snapshot);
-    }
-
-    if (invocation.Json()) {
-        json_spirit::mObject object;
-        object["vm"] = vm.name;
-        object["vmId"] = vm.id;
-        object["projectId"] = vm.projectId;
-        object["zone"] = vm.zone;
-        if (args.Has("save-config")) object["configDir"] = args.Value("save-config");
-        json_spirit::mArray snapshots;
-        for (const auto& [disk, snapshot] : made) {
-            json_spirit::mObject entry = SnapshotObject(snapshot);
-            entry["disk"] = disk;
-            snapshots.push_back(entry);
-        }
-        object["snapshots"] = snapshots;
-        object["complete"] = result == kExitOk;
-        PrintJson(invocation, object);
-        return result;
-    }
-    Table table({"DISK", "SNAPSHOT", "STATUS", "SIZE GB"});
-    for (const auto& [disk, snapshot] : made)
-        table.AddRow({disk, snapshot.name, snapshot.status, SizeText(snapshot.diskSizeGb)});
-    if (table.RowCount() > 0) invocation.out << table.Render();
-    if (args.Has("save-config") && result == kExitOk)
-        Say(invocation, "configuration of " + vm.name + " saved in " + args.Value("save-config") +
-                            " (instance.json, disk-<name>.json)");
-    return result;
 }
 
 int RunSnapshot(const Invocation& invocation) {
@@ -256,28 +99,39 @@ int RunSnapshotsList(const Invocation& invocation) {
         SnapshotObject);
 }
 
+// Every name is tried, whatever became of the one before; one already gone counts as deleted, as for
+// 'disk delete'.
 int RunSnapshotsDelete(const Invocation& invocation) {
     if (int status = RequireOptions(invocation, {"project", "name"})) return status;
+    std::vector<std::string> names;  // each once, in the order given
+    for (const std::string& name : invocation.args.Values("name"))
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    for (const std::string& name : names)
+        if (!IsResourceName(name))
+            return invocation.UsageError("--name '" + TerminalSafe(name) +
+                                         "' is not a Compute Engine name (" + kResourceNameRule + ")");
     Session session(invocation);
     int status = kExitOk;
     CGoogleCloudSDKWrapper* cloud = session.Connect(status);
     if (!cloud) return status;
 
     const std::string project = invocation.args.Value("project");
-    json_spirit::mArray deleted;
-    for (const std::string& name : invocation.args.Values("name")) {
-        if (!session.Follow("delete snapshot " + name,
-                            [&] { return cloud->DeleteDiskSnapshot(project, name); })) {
-            // A script still learns which ones are gone.
-            if (invocation.Json())
-                PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}, {"failed", name}});
-            return session.Fail("deleting snapshot " + name + " of project " + project);
+    json_spirit::mArray deleted, failed;
+    for (const std::string& name : names) {
+        const bool done = session.Follow("delete snapshot " + name, "the deletion",
+                                         [&] { return cloud->DeleteDiskSnapshot(project, name); });
+        if (done || session.NotFound()) {
+            Say(invocation, "snapshot " + name + " is gone");
+            deleted.push_back(name);
+            continue;
         }
-        Say(invocation, "deleted snapshot " + name);
-        deleted.push_back(name);
+        const std::string line = session.FailureLine("deleting snapshot " + name + " of project " + project);
+        session.Fail("deleting snapshot " + name + " of project " + project);
+        failed.push_back(json_spirit::mObject{{"name", name}, {"error", line}});
     }
-    if (invocation.Json()) PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}});
-    return kExitOk;
+    if (invocation.Json())
+        PrintJson(invocation, json_spirit::mObject{{"deleted", deleted}, {"failed", failed}});
+    return failed.empty() ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -291,11 +145,13 @@ void AddSnapshotCommands(Registry& registry) {
         "--vm-guid ID) [--prefix PFX] [--save-config DIR] [--guest-flush] [--no-wait]";
     snapshot.description =
         "One disk: the snapshot gets the name given. Every disk of a VM (found by name, or by GUID in any\n"
-        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one "
-        "time\n"
-        "for all), shortened to 63 characters when needed; local SSDs are left out. With --save-config, the\n"
-        "VM's instance resource (instance.json) and each disk's resource (disk-<name>.json) are written to\n"
-        "DIR first: what 'restore --config' and 'restore --saved-disk' take back.\n"
+        "project): each persistent disk's snapshot is named <prefix><disk>-<yyyymmdd>-<hhmmss> (UTC, one\n"
+        "time for all), shortened to 63 characters when needed; local SSDs are left out. Every disk's\n"
+        "snapshot is requested before any is waited for, so that the disks are captured together.\n"
+        "With --save-config, the VM's instance resource (instance.json) and each disk's resource\n"
+        "(disk-<name>.json) are written to DIR first: what 'restore --config' and 'restore --saved-disk'\n"
+        "take back. They may hold secrets (startup scripts in metadata): the files are made readable by\n"
+        "their owner only (0600), and ones that were there are narrowed to that.\n"
         "Waits for each snapshot to be READY unless --no-wait.";
     snapshot.options = {
         {"project", "P", "project of the disk or VM"},
@@ -323,9 +179,9 @@ void AddSnapshotCommands(Registry& registry) {
 
     Command remove;
     remove.name = "snapshots delete";
-    remove.summary = "Delete snapshots";
+    remove.summary = "Delete snapshots (each one tried; one already gone counts as deleted)";
     remove.usage = "--project P --name SNAP [--name SNAP ...]";
-    remove.options = {kProjectIdOption, {"name", "SNAP", "a snapshot to delete (repeatable)"}};
+    remove.options = {kProjectIdOption, Repeatable("name", "SNAP", "a snapshot to delete (repeatable)")};
     remove.run = RunSnapshotsDelete;
     registry.Add(std::move(remove));
 }

@@ -6,6 +6,7 @@
 #include "cli/Output.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
+#include "host/Settings.h"
 
 namespace gcsdk {
 
@@ -50,8 +51,14 @@ int RunBucketCreate(const Invocation& invocation) {
     const std::string project = invocation.args.Value("project"), bucket = invocation.args.Value("name");
     if (!cloud->CreateBucket(project, bucket))
         return session.Fail("creating bucket " + bucket + " in project " + project);
-    Say(invocation, "bucket " + bucket + " is there");
-    if (invocation.Json()) PrintJson(invocation, json_spirit::mObject{{"bucket", bucket}, {"exists", true}});
+    // The library looks for the bucket first and inserts it only when it is not there.
+    const bool created = session.Answered("https://" + host::settings::Read(host::settings::kStorageHost) +
+                                          "/storage/v1/b?project=");
+    Say(invocation,
+        "bucket " + bucket + (created ? " created in project " + project : " found: it was there"));
+    if (invocation.Json())
+        PrintJson(invocation,
+                  json_spirit::mObject{{"bucket", bucket}, {"exists", true}, {"created", created}});
     return kExitOk;
 }
 
@@ -127,7 +134,7 @@ void AddStorageCommands(Registry& registry) {
 
     Command create;
     create.name = "bucket create";
-    create.summary = "Create a bucket (nothing to do when it exists)";
+    create.summary = "Create a bucket, or find it there already (says which)";
     create.usage = "--project P --name B";
     create.options = {kProjectIdOption, {"name", "B", "the bucket's name"}};
     create.run = RunBucketCreate;
@@ -155,7 +162,7 @@ void AddStorageCommands(Registry& registry) {
     get.options = {kProjectIdOption,
                    {"bucket", "B", "the bucket"},
                    {"object", "O", "the object's name"},
-                   {"output", "FILE", "write it to FILE instead of printing it"}};
+                   {"output", "FILE", "write it to FILE (readable by its owner only) instead of printing it"}};
     get.run = RunObjectGet;
     registry.Add(std::move(get));
 }

@@ -4,6 +4,7 @@
 
 #include "Session.h"
 #include "cli/Output.h"
+#include "cli/ResourceNames.h"
 #include "commands/Commands.h"
 #include "commands/Common.h"
 #include "host/CFilterTerm.h"
@@ -21,11 +22,12 @@ std::vector<std::string> VmRow(const SVMInfoLib& vm) {
     return {vm.name, vm.zone, vm.status, vm.machineType, vm.id, vm.projectId, LabelText(vm.labels)};
 }
 
-int PrintVms(const Invocation& invocation, std::vector<SVMInfoLib>& vms) {
+int PrintVms(const Invocation& invocation, std::vector<SVMInfoLib>& vms,
+             const std::vector<FailedPlace>& failures) {
     std::stable_sort(vms.begin(), vms.end(), [](const SVMInfoLib& a, const SVMInfoLib& b) {
         return std::tie(a.projectId, a.zone, a.name) < std::tie(b.projectId, b.zone, b.name);
     });
-    return PrintList<SVMInfoLib>(invocation, vms, "VMs", kVmHeaders, VmRow, VmObject);
+    return PrintList<SVMInfoLib>(invocation, vms, "VMs", kVmHeaders, VmRow, VmObject, failures);
 }
 
 int RunVms(const Invocation& invocation) {
@@ -43,9 +45,19 @@ int RunVms(const Invocation& invocation) {
         const std::string label = args.Value("label");
         const size_t equals = label.find('=');
         if (equals == std::string::npos || equals == 0)
-            return invocation.UsageError("--label takes KEY=VALUE, got '" + label + "'");
+            return invocation.UsageError("--label takes KEY=VALUE, got '" + TerminalSafe(label) + "'");
         labelKey = label.substr(0, equals);
         labelValue = label.substr(equals + 1);
+    }
+    for (const auto& [option, text] :
+         {std::pair<const char*, std::string>{args.Has("project-pattern") ? "--project-pattern" : "--project",
+                                              pattern},
+          {"--label", labelKey},
+          {"--label", labelValue}}) {
+        std::string error;
+        if (!IsWellFormedPattern(text, error))
+            return invocation.UsageError(std::string(option) + " '" + TerminalSafe(args.Value(option + 2)) +
+                                         "' is not a pattern: " + error);
     }
 
     Session session(invocation);
@@ -70,8 +82,10 @@ int RunVms(const Invocation& invocation) {
     } else {
         listed = cloud->GetVMInfoList(vms, 0);
     }
-    if (!session.Listed(listed, vms.empty())) return session.Fail(what);
-    return PrintVms(invocation, vms);
+    // The library skips a zone or region whose list failed and still succeeds: its log tells which.
+    const std::vector<FailedPlace> failures = listed ? session.FailedPlaces() : std::vector<FailedPlace>();
+    if (failures.empty() && !session.Listed(listed, vms.empty())) return session.Fail(what);
+    return PrintVms(invocation, vms, failures);
 }
 
 int PrintFound(const Invocation& invocation, SVMInfoLib vm, const std::string& project,
@@ -106,8 +120,13 @@ int RunFind(const Invocation& invocation) {
             "--project and --zone go with --name alone; --guid searches every project");
     if (guid.empty() && project.empty())
         return invocation.UsageError("--name needs --project (or give --guid)");
-    if (CFilterTerm::IsWildcardItem(project))
+    if (CFilterTerm::IsWildcardItem(project) || project.find('[') != std::string::npos)
         return invocation.UsageError("--project takes an exact project id");
+    if (!guid.empty() && !IsGuid(guid))
+        return invocation.UsageError("--guid '" + TerminalSafe(guid) +
+                                     "' is not a VM GUID (a decimal number)");
+    if (!name.empty())
+        if (int status = RequireResourceName(invocation, "name")) return status;
 
     Session session(invocation);
     int status = kExitOk;
@@ -138,13 +157,16 @@ void AddVmCommands(Registry& registry) {
     vms.usage = "[--project P | --project-pattern PATTERN] [--zone Z | --region R | --label KEY=VALUE]";
     vms.description =
         "Without options, every VM of every project the account can see. A project pattern, label key or\n"
-        "label value may hold the wildcards '*', '?' and '[...]' (matched without regard to case).";
+        "label value may hold the wildcards '*', '?' and '[...]': a pattern is matched here, without regard\n"
+        "to case. A label with no wildcard goes to Compute Engine as it is, which compares it exactly (case\n"
+        "included). A list in which some projects, zones or regions could not be listed names them on\n"
+        "stderr and exits 3; with --json it is then {\"items\": [...], \"failures\": [...]}.";
     vms.options = {
         {"project", "P", "VMs of this project (a pattern works as with --project-pattern)"},
         {"project-pattern", "PATTERN", "VMs of the projects whose id matches, e.g. 'prod-*'"},
         {"zone", "Z", "VMs in this zone"},
         {"region", "R", "VMs in this region"},
-        {"label", "KEY=VALUE", "VMs with this label"},
+        {"label", "KEY=VALUE", "VMs with this label (one: the library matches one key and value)"},
     };
     vms.run = RunVms;
     registry.Add(std::move(vms));
