@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/HttpExchange.h"
+#include "host/ZKLibCurl.h"
 
 namespace testsupport {
 
@@ -37,5 +38,12 @@ public:
 private:
     host::ScopedHttpExchangeFactory m_factory;
 };
+
+// The client's last response body, or "<null>" when it has none.
+inline std::string LastBody(ZKLibCurl& client) {
+    size_t length = 0;
+    const char* body = client.GetHttpResponse(length, false);
+    return body ? std::string(body, length) : std::string("<null>");
+}
 
 }  // namespace testsupport

@@ -1,5 +1,5 @@
 // The host HTTP client against a local TLS server (certificates from our own CA, reached through the
-// connect-to setting), and ZKLibCurl over a scripted exchange.
+// connect-to setting).
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -24,99 +24,16 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScriptedHttp.h"
 #include "tests/support/TempDir.h"
+#include "tests/unit/TlsTestServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::Seen;
+using testsupport::TlsServer;
 
 constexpr const char* kDefaultHeader = "Content-Type: application/x-www-form-urlencoded";
 constexpr const char* kBase = "https://compute.googleapis.com/compute/v1/projects/p1";
-
-struct Seen {
-    std::string method;
-    std::string path;
-    std::string body;
-    httplib::Headers headers;
-    int remotePort = 0;
-};
-
-// An HTTPS server on an ephemeral port of 127.0.0.1 answering by path.
-class TlsServer {
-public:
-    explicit TlsServer(const gcemu::KeyedCertificate& certificate)
-        : m_server(certificate.certificate(), certificate.key()) {
-        auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-            Handle(request, response);
-        };
-        m_server.Get(".*", handler);
-        m_server.Post(".*", handler);
-        m_server.Put(".*", handler);
-        m_server.Patch(".*", handler);
-        m_server.Delete(".*", handler);
-        m_server.set_tcp_nodelay(true);
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        for (int i = 0; i < 2000 && !m_server.is_running(); ++i) std::this_thread::sleep_for(1ms);
-    }
-
-    ~TlsServer() {
-        ReleaseStall();
-        m_server.stop();
-        m_thread.join();
-    }
-
-    int port() const { return m_port; }
-
-    std::vector<Seen> Requests() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_seen;
-    }
-
-    void ReleaseStall() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_wake.notify_all();
-    }
-
-    static std::string BigJson() {
-        std::string json = "{\"items\":[";
-        for (int i = 0; i < 3000; ++i)
-            json += (i ? "," : "") + std::string("{\"name\":\"disk-") + std::to_string(i) + "\"}";
-        return json + "]}";
-    }
-
-private:
-    void Handle(const httplib::Request& request, httplib::Response& response) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_seen.push_back({request.method, request.path, request.body, request.headers, request.remote_port});
-        const std::string& path = request.path;
-        if (path.find("/missing") != std::string::npos) {
-            response.status = 404;
-            response.set_content(R"({"error":{"code":404,"message":"not found"}})", "application/json");
-        } else if (path.find("/empty") != std::string::npos) {
-            response.status = 204;
-        } else if (path.find("/redirect") != std::string::npos) {
-            response.status = 302;
-            response.set_header("Location", std::string(kBase) + "/elsewhere");
-        } else if (path.find("/big") != std::string::npos) {
-            response.set_content(BigJson(), "application/json");
-        } else if (path.find("/stall") != std::string::npos) {
-            m_wake.wait_for(lock, 3s, [this] { return m_released; });
-            response.set_content("late", "text/plain");
-        } else {
-            response.set_header("X-Request-Method", request.method);
-            response.set_content(R"({"kind":"compute#operation"})", "application/json");
-        }
-    }
-
-    httplib::SSLServer m_server;
-    int m_port = 0;
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_released = false;
-    std::vector<Seen> m_seen;
-};
 
 std::string HeaderOf(const httplib::Headers& headers, const std::string& name) {
     const auto found = headers.find(name);
@@ -126,12 +43,6 @@ std::string HeaderOf(const httplib::Headers& headers, const std::string& name) {
 std::string SettingsFor(const std::string& caFile, int port, int stallSecs = 30) {
     return "[GoogleCloud]\nsCaBundle=" + caFile + "\nsConnectTo=127.0.0.1:" + std::to_string(port) +
            "\nnHttpConnectTimeoutSecs=5\nnHttpStallTimeoutSecs=" + std::to_string(stallSecs) + "\n";
-}
-
-std::string Body(ZKLibCurl& client) {
-    size_t length = 0;
-    const char* body = client.GetHttpResponse(length, false);
-    return body ? std::string(body, length) : std::string("<null>");
 }
 
 class HttpClientTest : public ::testing::Test {
@@ -209,9 +120,9 @@ TEST_F(HttpClientTest, MethodsAndBodiesArriveAsSent) {
         EXPECT_EQ(client.GetHttpErrorCode(), 200);
         EXPECT_EQ(client.GetHttpResponseHeader("HTTP"), "HTTP/1.1 200 OK\r\n");
         if (c.type == ZKLibCurl::REQ_HEAD) {
-            EXPECT_EQ(Body(client), "");
+            EXPECT_EQ(testsupport::LastBody(client), "");
         } else {
-            EXPECT_EQ(Body(client), R"({"kind":"compute#operation"})");
+            EXPECT_EQ(testsupport::LastBody(client), R"({"kind":"compute#operation"})");
             EXPECT_EQ(client.GetHttpResponseHeader("x-request-method"), c.method);
         }
     }
@@ -256,7 +167,7 @@ TEST_F(HttpClientTest, ResponsesOtherThanSuccess) {
     EXPECT_EQ(client.GetHttpErrorCode(), 404);
     EXPECT_EQ(client.GetHttpResponseHeader("HTTP"), "HTTP/1.1 404 Not Found\r\n");
     EXPECT_EQ(client.GetHttpResponseHeader("Content-Type"), "application/json");
-    EXPECT_EQ(Body(client), R"({"error":{"code":404,"message":"not found"}})");
+    EXPECT_EQ(testsupport::LastBody(client), R"({"error":{"code":404,"message":"not found"}})");
     size_t length = 0;
     const char* raw = client.GetHttpResponse(length, true);
     ASSERT_NE(raw, nullptr);
@@ -276,7 +187,7 @@ TEST_F(HttpClientTest, ResponsesOtherThanSuccess) {
     ASSERT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, (std::string(kBase) + "/redirect").c_str(),
                                              nullptr, 0, false, nullptr));
     EXPECT_EQ(client.GetHttpErrorCode(), 302);
-    EXPECT_EQ(client.GetHttpResponseHeader("Location"), std::string(kBase) + "/elsewhere");
+    EXPECT_EQ(client.GetHttpResponseHeader("Location"), "https://compute.googleapis.com/elsewhere");
     EXPECT_EQ(server.Requests().size(), 3u);
 }
 
@@ -288,7 +199,7 @@ TEST_F(HttpClientTest, CompressedAndLargeBodies) {
 
     ASSERT_TRUE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, (std::string(kBase) + "/big").c_str(),
                                             nullptr, 0, false, nullptr));
-    EXPECT_EQ(Body(client), TlsServer::BigJson());
+    EXPECT_EQ(testsupport::LastBody(client), TlsServer::BigJson());
     EXPECT_FALSE(client.GetHttpResponseHeader("Content-Encoding").empty());
 
     // A large upload goes at once: no "Expect: 100-continue" round trip.
@@ -311,7 +222,7 @@ TEST_F(HttpClientTest, CompressedAndLargeBodies) {
     const std::string raw = client.GetHttpResponse(length, true);
     EXPECT_EQ(raw.find("100 Continue"), std::string::npos) << raw;
     EXPECT_EQ(raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << raw;
-    EXPECT_EQ(Body(client), R"({"kind":"compute#operation"})");
+    EXPECT_EQ(testsupport::LastBody(client), R"({"kind":"compute#operation"})");
 }
 
 TEST_F(HttpClientTest, OneConnectionIsReused) {
@@ -461,176 +372,6 @@ TEST(CurlHttpExchangeTest, OptionsThatWeakenTlsOrBreakRequestsRefused) {
     for (int option : refused) EXPECT_FALSE(exchange->SetIntOption(option, 0)) << option;
     EXPECT_TRUE(exchange->SetIntOption(CURLOPT_TIMEOUT, 600));
     EXPECT_TRUE(exchange->SetIntOption(CURLOPT_MAXFILESIZE_LARGE, 1 << 30));
-}
-
-// ZKLibCurl over a scripted exchange.
-using testsupport::Answer;
-
-class ScriptedClientTest : public ::testing::Test {
-protected:
-    testsupport::ScriptedHttp m_http;
-    testsupport::HttpScript& m_script = m_http.script;
-};
-
-TEST_F(ScriptedClientTest, InitReadsSettingsOnce) {
-    testsupport::ScopedSettings settings(
-        "[GoogleCloud]\nsCaBundle=/etc/ca.pem\nsConnectTo=10.0.0.1:8443\nsProxy=http://proxy:3128\n"
-        "nHttpConnectTimeoutSecs=7\nnHttpStallTimeoutSecs=9\n");
-    ZKLibCurl client;
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/", nullptr, 0, false, nullptr));
-    EXPECT_FALSE(client.ZKLibCurlSetAdditionalOptionsIntValue(CURLOPT_TIMEOUT, 5));
-    ASSERT_TRUE(client.ZKLibCurlInit(nullptr, true, true, nullptr));
-    ASSERT_TRUE(client.ZKLibCurlInit(kDefaultHeader, false, true, nullptr));
-    ASSERT_EQ(m_script.made.size(), 1u);
-    const host::HttpClientOptions& options = m_script.made[0];
-    EXPECT_EQ(options.caBundle, "/etc/ca.pem");
-    EXPECT_EQ(options.connectTo, "10.0.0.1:8443");
-    EXPECT_EQ(options.proxy, "http://proxy:3128");
-    EXPECT_EQ(options.connectTimeoutSecs, 7);
-    EXPECT_EQ(options.stallTimeoutSecs, 9);
-    EXPECT_TRUE(options.keepAlive);
-
-    EXPECT_TRUE(client.ZKLibCurlSetAdditionalOptionsIntValue(CURLOPT_TIMEOUT, 5));
-    ASSERT_EQ(m_script.options.size(), 1u);
-    EXPECT_EQ(m_script.options[0], std::make_pair(static_cast<int>(CURLOPT_TIMEOUT), 5L));
-    // No default header was given at the first Init: none is added.
-    m_script.answers.push_back(Answer(200, "{}"));
-    ASSERT_TRUE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/", nullptr, 0, false, nullptr));
-    EXPECT_TRUE(m_script.requests.back().headers.empty());
-}
-
-TEST_F(ScriptedClientTest, RequestTypesAndHeaders) {
-    ZKLibCurl client;
-    ASSERT_TRUE(client.ZKLibCurlInit(kDefaultHeader, true, true, nullptr));
-    const std::pair<int, const char*> types[] = {{0, "GET"},  {1, "POST"},  {2, "PUT"},   {3, "DELETE"},
-                                                 {4, "HEAD"}, {5, "PATCH"}, {6, nullptr}, {-1, nullptr}};
-    for (const auto& [type, method] : types) {
-        SCOPED_TRACE(type);
-        const size_t before = m_script.requests.size();
-        m_script.answers.push_back(Answer(200, "{}"));
-        const bool sent = client.ZKLibCurlSendHttpReq(type, "https://a/b", "q\0r", 3, false, nullptr);
-        if (!method) {
-            EXPECT_FALSE(sent);
-            EXPECT_EQ(m_script.requests.size(), before);
-            m_script.answers.clear();
-            continue;
-        }
-        ASSERT_TRUE(sent);
-        EXPECT_EQ(m_script.requests.back().method, method);
-        EXPECT_EQ(m_script.requests.back().body, std::string("q\0r", 3));
-        EXPECT_EQ(m_script.requests.back().url, "https://a/b");
-    }
-
-    // Header precedence: an appended or extra header of the same name drops the default one.
-    struct Case {
-        std::vector<const char*> appended;
-        const char* extra;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
-        {{}, nullptr, {kDefaultHeader}},
-        {{"X-A: 1"}, "X-B: 2", {"X-A: 1", "X-B: 2", kDefaultHeader}},
-        {{"CONTENT-TYPE: application/json"}, nullptr, {"CONTENT-TYPE: application/json"}},
-        {{}, "Content-Type : text/plain", {"Content-Type : text/plain"}},
-        {{"Content-Typo: x"}, nullptr, {"Content-Typo: x", kDefaultHeader}},
-    };
-    for (const Case& c : cases) {
-        client.ZKLibCurlFreeHttpHeaderList();
-        for (const char* line : c.appended) ASSERT_TRUE(client.ZKLibCurlAppendHeader(0, line));
-        m_script.answers.push_back(Answer(201, ""));
-        ASSERT_TRUE(
-            client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_POST, "https://a/b", nullptr, 0, false, c.extra));
-        EXPECT_EQ(m_script.requests.back().headers, c.expected);
-    }
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_POST, "https://a/b", nullptr, 5, false, nullptr));
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_POST, nullptr, "x", 1, false, nullptr));
-}
-
-size_t Collect(const char* data, size_t size, void* context) {
-    static_cast<std::string*>(context)->append(data, size);
-    return size;
-}
-
-size_t Refuse(const char*, size_t size, void*) {
-    return size / 2;
-}
-
-TEST_F(ScriptedClientTest, StreamingAndResults) {
-    std::string streamed;
-    ZKLibCurl client;
-    ASSERT_TRUE(client.ZKLibCurlInit(kDefaultHeader, true, true, &Collect, &streamed));
-    size_t length = 7;
-    EXPECT_EQ(client.GetHttpResponse(length, false), nullptr);
-    EXPECT_EQ(length, 0u);
-
-    const std::string big(200 * 1024, 'z');
-    m_script.answers.push_back(Answer(200, big));
-    ASSERT_TRUE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, true, nullptr));
-    EXPECT_EQ(streamed, big);
-    const char* body = client.GetHttpResponse(length, false);
-    ASSERT_NE(body, nullptr);
-    EXPECT_EQ(length, 0u);
-
-    // An error body is kept for the caller, not streamed.
-    streamed.clear();
-    m_script.answers.push_back(Answer(403, R"({"error":{}})"));
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, true, nullptr));
-    EXPECT_EQ(streamed, "");
-    EXPECT_EQ(Body(client), R"({"error":{}})");
-    EXPECT_EQ(client.GetHttpErrorCode(), 403);
-    EXPECT_EQ(client.GetHttpResponseHeader("http"), "HTTP/1.1 403 Forbidden\r\n");
-    EXPECT_EQ(client.GetHttpResponseHeader("content-type"), "application/json");
-    EXPECT_EQ(client.GetHttpResponseHeader("Absent"), "");
-
-    // Not streamed: the body stays.
-    m_script.answers.push_back(Answer(299, "kept"));
-    EXPECT_TRUE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, false, nullptr));
-    EXPECT_EQ(Body(client), "kept");
-    m_script.answers.push_back(Answer(300, "x"));
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, false, nullptr));
-
-    // No answer at all: nothing of the previous response remains.
-    testsupport::LogCapture log;
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, false,
-                                             "Authorization: Bearer ya29.secret"));
-    EXPECT_EQ(client.GetHttpResponse(length, false), nullptr);
-    EXPECT_EQ(client.GetHttpResponse(length, true), nullptr);
-    EXPECT_EQ(client.GetHttpErrorCode(), 0);
-    EXPECT_EQ(client.GetHttpResponseHeader("HTTP"), "");
-    EXPECT_EQ(client.GetLastTransportError(), "no scripted answer");
-    EXPECT_TRUE(log.Mentions("no scripted answer")) << log.Dump();
-    EXPECT_FALSE(log.Mentions("ya29.secret")) << log.Dump();
-}
-
-TEST_F(ScriptedClientTest, ReceiverRefusingTheBodyFails) {
-    ZKLibCurl client;
-    ASSERT_TRUE(client.ZKLibCurlInit(kDefaultHeader, true, true, &Refuse));
-    m_script.answers.push_back(Answer(200, "abcdef"));
-    EXPECT_FALSE(client.ZKLibCurlSendHttpReq(ZKLibCurl::REQ_GET, "https://a/o", nullptr, 0, true, nullptr));
-}
-
-TEST(HttpExchangeFactoryTest, ScopesNestAndRestore) {
-    std::vector<std::string> made;
-    auto factory = [&made](const char* name) {
-        return [&made, name](const host::HttpClientOptions&) -> std::unique_ptr<host::IHttpExchange> {
-            made.push_back(name);
-            return nullptr;
-        };
-    };
-    {
-        host::ScopedHttpExchangeFactory outer(factory("outer"));
-        {
-            host::ScopedHttpExchangeFactory inner(factory("inner"));
-            host::MakeHttpExchange(host::HttpClientOptions());
-        }
-        host::MakeHttpExchange(host::HttpClientOptions());
-        // A factory that makes nothing makes Init fail.
-        ZKLibCurl client;
-        EXPECT_FALSE(client.ZKLibCurlInit(kDefaultHeader, true, true, nullptr));
-    }
-    EXPECT_EQ(made, (std::vector<std::string>{"inner", "outer", "outer"}));
-    // With none installed, the real client.
-    EXPECT_NE(host::MakeHttpExchange(host::HttpClientOptions()), nullptr);
 }
 
 }  // namespace
