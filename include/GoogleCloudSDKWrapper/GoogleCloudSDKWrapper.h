@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Export.h"
@@ -212,6 +213,50 @@ public:
                           const std::string& zone);
     bool PowerOnInstance(const std::string& projectId, const std::string& vmName, const std::string& vmId,
                          const std::string& zone);
+
+    // ---- Encryption keys. A key path is a Cloud KMS resource name
+    // (projects/P/locations/L/keyRings/R/cryptoKeys/K); a key text is how a disk record keeps its key:
+    // a key type, a colon and the key ("kmsKeyName:projects/...", "rawKey:...", "sha256:...").
+    // The key resource as Cloud KMS returns it, as JSON text or as a record.
+    bool GetKeyInfoAsJson(const std::string& keyPath, std::string& json);
+    bool GetKeyInfoAsKey(const std::string& keyPath, SKeyInfoLib& key);
+    // Whether the key ring (projects/P/locations/L/keyRings/R) can be read.
+    bool CheckKeyRingExists(const std::string& keyRingPath);
+    bool CreateKeyRing(const std::string& projectId, const std::string& location, const std::string& keyRing);
+    // The record gives the body: purpose, rotation (a next rotation time that is not in the future
+    // becomes one period from now) and the version template (algorithm and protection level, both).
+    bool CreateKey(const std::string& projectId, const std::string& location, const std::string& keyRing,
+                   const std::string& keyId, SKeyInfoLib key);
+    // A key with nothing but the purpose ENCRYPT_DECRYPT.
+    bool CreateDummyKey(const std::string& projectId, const std::string& location, const std::string& keyRing,
+                        const std::string& keyId);
+    // The key text of a disk's JSON; true with an empty text for a disk without a key.
+    bool CheckAndGetEncryptionKeyName(const std::string& diskJson, std::string& keyText);
+    // One JSON object mapping each Cloud KMS key text of the disks to the key resource as JSON text (one
+    // request per key however many disks share it). Disks with a key of another type are skipped. True
+    // with the text untouched when no disk has a Cloud KMS key.
+    bool GetDiskEncryptionInfoJson(const std::vector<SDiskInfoLib>& disks, std::string& json);
+    bool GetKeyMapFromDisksEncryptionInfoJson(const std::string& json,
+                                              std::unordered_map<std::string, std::string>& keys);
+    // Sets the key's rotation period and next rotation time from the key JSON; nothing else changes.
+    bool UpdateKey(const std::string& keyText, const std::string& keyJson);
+    bool GetKeyTypeAndKeyPath(const std::string& keyText, std::string& keyType, std::string& keyPath);
+    // Only Cloud KMS keys ("kmsKeyName") whose protection level is SOFTWARE are supported; when not,
+    // detail names the key type or the protection level that is not.
+    bool IsKeyTypeSupported(const std::string& keyType, const std::string& keyPath, std::string& detail);
+    bool IsKeyLevelSupported(const std::string& protectionLevel);
+    // The state and protection level of the key's primary version.
+    bool GetKeyStateAndLevel(const std::string& keyJson, std::string& state, std::string& protectionLevel);
+
+    // ---- Disk labels. From a disk's JSON into the map (entries of other keys stay), or read from the cloud.
+    bool GetDiskLabels(const std::string& diskJson, std::unordered_map<std::string, std::string>& labels);
+    bool GetDiskLabels(const std::string& projectId, const std::string& diskName, const std::string& zone,
+                       const std::string& region, const bool& regional,
+                       std::vector<SKeyValueInfoLib>& labels);
+    // Replaces the disk's labels. The record must carry the disk's JSON as read (disk.rawJson): the label
+    // fingerprint comes from it, and Compute Engine refuses the change (412) when the labels changed since.
+    bool SetDiskLabels(const std::string& projectId, const SDiskInfoLib& disk, const std::string& zone,
+                       const std::string& region, const bool& regional, std::vector<SKeyValueInfoLib> labels);
 
     // ---- Projects and storage.
     bool ListProjects(std::vector<SProjectInfoLib>& projects);

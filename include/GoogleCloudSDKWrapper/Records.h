@@ -3,6 +3,7 @@
 
 #include "DiskRecords.h"
 #include "InstanceRecords.h"
+#include "KeyRecords.h"
 #include "KeyValueRecords.h"
 #include "LocationRecords.h"
 #include "OperationRecords.h"
