@@ -94,7 +94,7 @@ protected:
         copy.summary = "Copy";
         copy.maxPositional = 1;
         registry.Add(copy);
-        for (const char* name : {"disk attach", "disk delete"}) {
+        for (const char* name : {"disk attach", "disk delete", "disk labels set"}) {
             gcsdk::Command sub;
             sub.name = name;
             sub.summary = std::string("Disk ") + (name + 5);
@@ -147,14 +147,25 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
         {{"--json", "disk", "delete"}, Action::kRun, "disk delete", ""},
         {{"disk", "attach", "--help"}, Action::kHelp, "disk attach", ""},
         {{"help", "disk", "attach"}, Action::kHelp, "disk attach", ""},
-        {{"disk"}, Action::kUsageError, "", "'disk' takes a subcommand: attach, delete"},
-        {{"disk", "--name", "d"}, Action::kUsageError, "", "'disk' takes a subcommand: attach, delete"},
+        {{"disk"}, Action::kUsageError, "", "'disk' takes a subcommand: attach, delete, labels"},
+        {{"disk", "--name", "d"},
+         Action::kUsageError,
+         "",
+         "'disk' takes a subcommand: attach, delete, labels"},
         {{"disk", "nope"},
          Action::kUsageError,
          "",
-         "unknown command 'disk nope'; 'disk' takes a subcommand: attach, delete"},
+         "unknown command 'disk nope'; 'disk' takes a subcommand: attach, delete, labels"},
         {{"help", "disk", "nope"}, Action::kUsageError, "", "unknown command 'disk nope'"},
         {{"disk", "attach", "delete"}, Action::kUsageError, "disk attach", "unexpected argument 'delete'"},
+        // A group within a group: the third word picks the subcommand.
+        {{"disk", "labels", "set", "--name", "d"}, Action::kRun, "disk labels set", ""},
+        {{"help", "disk", "labels", "set"}, Action::kHelp, "disk labels set", ""},
+        {{"disk", "labels"}, Action::kUsageError, "", "'disk labels' takes a subcommand: set"},
+        {{"disk", "labels", "nope"},
+         Action::kUsageError,
+         "",
+         "unknown command 'disk labels nope'; 'disk labels' takes a subcommand: set"},
     };
     for (const Case& c : cases) {
         CommandLine line = registry.Parse(c.args);
@@ -168,6 +179,11 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
         EXPECT_EQ(group.group, "disk") << ::testing::PrintToString(args);
         EXPECT_EQ(group.command, nullptr);
     }
+    for (const auto& args : {std::vector<std::string>{"help", "disk", "labels"}, {"disk", "labels", "-h"}}) {
+        CommandLine group = registry.Parse(args);
+        EXPECT_EQ(group.action, Action::kHelp) << ::testing::PrintToString(args);
+        EXPECT_EQ(group.group, "disk labels") << ::testing::PrintToString(args);
+    }
     CommandLine line = registry.Parse({"--json", "vms", "--zone", "z", "--key-file=k"});
     EXPECT_TRUE(line.args.Has("json"));
     EXPECT_EQ(line.args.Value("zone"), "z");
@@ -176,8 +192,9 @@ TEST_F(RegistryTest, ReadsTheCommandLine) {
 
 TEST_F(RegistryTest, HelpAndUsageNameEveryCommandAndOption) {
     const std::string help = registry.HelpText();
-    for (const char* text : {"usage: tool [global options] <command> [options]", "  vms          List VMs",
-                             "  copy         Copy", "--key-file FILE", "-h, --help"})
+    for (const char* text :
+         {"usage: tool [global options] <command> [options]", "  vms              List VMs",
+          "  copy             Copy", "--key-file FILE", "-h, --help"})
         EXPECT_NE(help.find(text), std::string::npos) << text << "\n" << help;
     const std::string vmsHelp = registry.HelpText(*registry.Find("vms"));
     EXPECT_EQ(vmsHelp.rfind("usage: tool vms [--zone Z]\n", 0), 0u) << vmsHelp;
@@ -193,23 +210,24 @@ TEST_F(RegistryTest, HelpAndUsageNameEveryCommandAndOption) {
 TEST_F(RegistryTest, GroupsHaveTheirOwnHelpAndUsage) {
     EXPECT_EQ(registry.GroupHelpText("disk"),
               "usage: tool disk <subcommand> [options]\n\nSubcommands:\n"
-              "  disk attach  Disk attach\n  disk delete  Disk delete\n\n"
+              "  disk attach      Disk attach\n  disk delete      Disk delete\n"
+              "  disk labels set  Disk labels set\n\n"
               "Run 'tool help disk <subcommand>' for the options of one.\n");
     EXPECT_EQ(registry.UsageText(nullptr, "disk"),
               "usage: tool disk <subcommand> [options]\nRun 'tool help disk' for the subcommands.\n");
-    EXPECT_NE(registry.HelpText().find("\n  disk attach  Disk attach\n"), std::string::npos)
+    EXPECT_NE(registry.HelpText().find("\n  disk attach      Disk attach\n"), std::string::npos)
         << registry.HelpText();
     EXPECT_TRUE(registry.IsGroup("disk"));
+    EXPECT_TRUE(registry.IsGroup("disk labels"));
     EXPECT_FALSE(registry.IsGroup("vms"));
     EXPECT_FALSE(registry.IsGroup("dis"));
+    EXPECT_FALSE(registry.IsGroup("disk attach"));
 
-    // A word is a command or a group, not both.
+    // A word is a command or a group, not both; a name has at most three words.
     gcsdk::Command clash;
-    clash.name = "disk";
-    EXPECT_THROW(registry.Add(clash), std::logic_error);
-    clash.name = "vms list";
-    EXPECT_THROW(registry.Add(clash), std::logic_error);
-    clash.name = "a b c";
-    EXPECT_THROW(registry.Add(clash), std::logic_error);
+    for (const char* name : {"disk", "disk labels", "vms list", "disk attach now", "a b c d"}) {
+        clash.name = name;
+        EXPECT_THROW(registry.Add(clash), std::logic_error) << name;
+    }
 }
 }  // namespace

@@ -8,6 +8,20 @@
 
 namespace gcsdk {
 
+namespace {
+
+std::vector<std::string> Words(const std::string& name) {
+    std::vector<std::string> words;
+    for (size_t start = 0;;) {
+        const size_t space = name.find(' ', start);
+        words.push_back(name.substr(start, space == std::string::npos ? std::string::npos : space - start));
+        if (space == std::string::npos) return words;
+        start = space + 1;
+    }
+}
+
+}  // namespace
+
 int Invocation::UsageError(const std::string& message) const {
     err << registry.Program() << ": " << message << '\n' << registry.UsageText(&command);
     return kExitUsage;
@@ -19,12 +33,12 @@ Registry::Registry(std::string program, std::vector<Option> globalOptions)
 void Registry::Add(Command command) {
     if (command.name.empty() || command.name == "help" || Find(command.name))
         throw std::logic_error("command name taken or reserved: " + command.name);
-    // A word is a command or a group, never both; names have at most two words.
-    const size_t space = command.name.find(' ');
-    if (space == std::string::npos
-            ? IsGroup(command.name)
-            : (Find(command.name.substr(0, space)) || command.name.find(' ', space + 1) != std::string::npos))
-        throw std::logic_error("command name clashes with a group: " + command.name);
+    // A word is a command or a group, never both; names have at most three words ("disk labels set").
+    const std::vector<std::string> words = Words(command.name);
+    bool clash = words.size() > 3 || IsGroup(command.name);
+    for (size_t count = 1; count < words.size(); ++count)
+        clash = clash || Find(Join(std::vector<std::string>(words.begin(), words.begin() + count), " "));
+    if (clash) throw std::logic_error("command name clashes with a group: " + command.name);
     for (const Option& option : command.options)
         for (const Option& global : m_globals)
             if (option.name == global.name)
@@ -45,9 +59,13 @@ bool Registry::IsGroup(const std::string& word) const {
 std::vector<std::string> Registry::Subcommands(const std::string& group) const {
     std::vector<std::string> words;
     const std::string prefix = group + " ";
-    for (const Command& command : m_commands)
-        if (command.name.compare(0, prefix.size(), prefix) == 0)
-            words.push_back(command.name.substr(prefix.size()));
+    for (const Command& command : m_commands) {
+        if (command.name.compare(0, prefix.size(), prefix) != 0) continue;
+        // The next word only: "labels" for "disk labels show" in the group "disk".
+        const std::string word =
+            command.name.substr(prefix.size(), command.name.find(' ', prefix.size()) - prefix.size());
+        if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+    }
     return words;
 }
 
@@ -110,25 +128,23 @@ CommandLine Registry::Parse(const std::vector<std::string>& args) const {
         const auto& topics = rest.Positional();
         if (topics.empty()) return Help(nullptr);
         if (const Command* command = Find(Join(topics, " "))) return Help(command);
-        if (topics.size() == 1 && IsGroup(topics[0])) return Help(nullptr, topics[0]);
+        if (IsGroup(Join(topics, " "))) return Help(nullptr, Join(topics, " "));
         if (topics.size() > 1 && !IsGroup(topics[0])) return Usage(nullptr, "help takes one command name");
         return Usage(nullptr, "unknown command '" + Join(topics, " ") + "'");
     }
 
-    // A subcommand first, so that a group word is never taken for a command of its own.
+    // The words of a group lead to its subcommands, so that a group word is never taken for a command.
+    std::string group = name;
     size_t next = before.next + 1;
-    const Command* command = nullptr;
-    if (next < args.size()) command = Find(name + " " + args[next]);
-    if (command) {
-        ++next;
-    } else {
-        command = Find(name);
-    }
-    if (!command && IsGroup(name)) {
-        if (AsksForHelp(args, 0, args.size())) return Help(nullptr, name);
-        const std::string choices = "'" + name + "' takes a subcommand: " + Join(Subcommands(name), ", ");
-        if (next >= args.size() || args[next].rfind("-", 0) == 0) return Usage(nullptr, choices, name);
-        return Usage(nullptr, "unknown command '" + name + " " + args[next] + "'; " + choices, name);
+    const Command* command = Find(name);
+    while (!command && IsGroup(group) && next < args.size() && IsGroup(group + " " + args[next]))
+        group += " " + args[next++];
+    if (!command && next < args.size() && (command = Find(group + " " + args[next]))) ++next;
+    if (!command && IsGroup(group)) {
+        if (AsksForHelp(args, 0, args.size())) return Help(nullptr, group);
+        const std::string choices = "'" + group + "' takes a subcommand: " + Join(Subcommands(group), ", ");
+        if (next >= args.size() || args[next].rfind("-", 0) == 0) return Usage(nullptr, choices, group);
+        return Usage(nullptr, "unknown command '" + group + " " + args[next] + "'; " + choices, group);
     }
     if (!command) {
         return AsksForHelp(args, 0, args.size()) ? Help(nullptr)

@@ -1,7 +1,8 @@
 // Commands and their registry: a command is a name, a one-line summary, a usage line, its options and
 // a run function. The registry also holds the global options every command accepts, and turns the
 // command line into the command to run, a help request, or a usage error. A name of two words
-// ("disk attach") puts the command in a group ("disk") whose other words are its subcommands.
+// ("disk attach") puts the command in a group ("disk") whose other words are its subcommands; one of
+// three ("disk labels set") in a group within a group ("disk labels").
 #pragma once
 
 #include <functional>
@@ -36,7 +37,7 @@ struct Invocation {
 };
 
 struct Command {
-    std::string name;         // "vms", or group and subcommand: "disk attach"
+    std::string name;         // "vms", or group and subcommand: "disk attach", "disk labels set"
     std::string summary;      // one line, for the list of commands
     std::string usage;        // what follows "gcsdk <name> " in the usage line
     std::string description;  // optional paragraph(s) for "gcsdk help <name>"
@@ -62,7 +63,7 @@ public:
     // Commands are listed in the order they were added.
     void Add(Command command);
     const Command* Find(const std::string& name) const;
-    // Whether the word is a group: the first word of two-word command names.
+    // Whether the words are a group: the first word (or two) of longer command names.
     bool IsGroup(const std::string& word) const;
     const std::vector<Command>& Commands() const { return m_commands; }
     const std::vector<Option>& GlobalOptions() const { return m_globals; }
