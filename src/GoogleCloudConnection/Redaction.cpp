@@ -6,8 +6,10 @@ namespace GoogleCloudSDKWrapper {
 namespace {
 
 const char kRedacted[] = "[REDACTED]";
-const char* const kJsonSecrets[] = {"\"access_token\"", "\"refresh_token\"", "\"id_token\"",
-                                    "\"private_key\"",  "\"client_secret\"", "\"assertion\""};
+// A customer-supplied disk key ("rawKey", or the RSA-wrapped "rsaEncryptedKey") is as secret as a token.
+const char* const kJsonSecrets[] = {"\"access_token\"", "\"refresh_token\"",  "\"id_token\"",
+                                    "\"private_key\"",  "\"client_secret\"",  "\"assertion\"",
+                                    "\"rawKey\"",       "\"rsaEncryptedKey\""};
 
 size_t SkipBlanks(const std::string& text, size_t pos) {
     while (pos < text.size() &&

@@ -96,6 +96,13 @@ public:
     bool PowerOnInstance(const std::string& projectId, const std::string& instanceName,
                          const std::string& zone);
 
+    // ---- Cloud KMS. It answers at once with the resource: nothing to follow.
+    bool CreateKeyRing(const std::string& projectId, const std::string& location, const std::string& keyRing);
+    bool CreateKey(const std::string& projectId, const std::string& location, const std::string& keyRing,
+                   const std::string& keyId, const SKeyInfoLib& key);
+    // The rotation period and next rotation time of the key at that resource name, nothing else.
+    bool UpdateKey(const std::string& keyPath, const SKeyInfoLib& key);
+
     // ---- Cloud Storage.
     bool CreateBucket(const std::string& projectId, const SStorageBucketInfoLib& bucket);
     bool DoesBucketExist(const std::string& projectId, const SStorageBucketInfoLib& bucket);

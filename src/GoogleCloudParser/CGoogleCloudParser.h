@@ -52,6 +52,7 @@ public:
     virtual bool Convert(const mObject& object, SNodeAffinityInfo& affinity);
     // Appends the feature "type" of one guestOsFeatures element.
     virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
+    virtual bool Convert(const mObject& object, SKeyInfoLib& key);
     virtual bool Convert(const mObject& object, SStorageBucketInfoLib& bucket);
     virtual bool Convert(const mObject& object, SStorageObjectItemInfoLib& item);
     virtual bool Convert(const mObject& object, SStorageObjectsInfoLib& objects);
@@ -61,6 +62,10 @@ public:
     virtual bool Convert(SDiskInfoLib& disk, mObject& object);
     virtual bool Convert(SSnapshotInfoLib& snapshot, mObject& object);
     virtual bool Convert(SVMInfoLib& vm, mObject& object);
+    // Purpose; the rotation period with a next rotation time in the future (one period from now when
+    // the record's is not); the version template when both its members are set. False for a rotation
+    // period that is not a number of seconds.
+    virtual bool Convert(const SKeyInfoLib& key, mObject& object);
     virtual bool Convert(const SStorageBucketInfoLib& bucket, mObject& object);
     virtual bool Convert(const SLabelInfoLib& labels, mObject& object);
 

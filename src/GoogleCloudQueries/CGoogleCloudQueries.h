@@ -112,6 +112,14 @@ public:
     bool ListProjects(std::vector<SProjectInfoLib>& projects);
 
     // Cloud Storage.
+    // Cloud KMS. A resource name is projects/P/locations/L/keyRings/R[/cryptoKeys/K].
+    bool GetKeyInfoAsJson(const std::string& resourceName, std::string& json);
+    bool GetKeyInfoAsKey(const std::string& resourceName, SKeyInfoLib& key);
+    bool CheckKeyRingExists(const std::string& resourceName);
+    // Each Cloud KMS key of the disks (its key text) mapped to the key's JSON, one request per key; disks
+    // with a key of another type are skipped.
+    bool GetDiskEncryptionInfoJson(const std::vector<SDiskInfoLib>& disks, std::string& json);
+
     bool GetStorageBuckets(const std::string& projectId, std::vector<SStorageBucketInfoLib>& buckets);
     // Every page of the listing, its objects and prefixes merged.
     bool GetStorageObjects(const std::string& bucket, const std::string& delimiter, const std::string& prefix,

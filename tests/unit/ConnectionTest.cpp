@@ -358,6 +358,12 @@ TEST_F(ConnectionTest, NoCredentialReachesALogAtAnyLevel) {
     std::string response;
     EXPECT_FALSE(connection.get("p1", "x", response));
     std::string failedAssertion = Request(1).body.substr(sizeof kGrant - 1);
+    // A refused disk insert logs its body at error level: a raw disk key in it must not show.
+    time.clock.Advance(-4000);
+    http.Queue(Answer(400, R"({"error":{"code":400,"message":"bad disk"}})"));
+    EXPECT_FALSE(connection.post("p1", "zones/z/disks",
+                                 R"({"diskEncryptionKey":{"rawKey":"c2VjcmV0LWRpc2sta2V5LTMy"},"name":"d"})",
+                                 response));
 
     auto lines = capture.Lines();
     ASSERT_FALSE(lines.empty());
@@ -367,6 +373,7 @@ TEST_F(ConnectionTest, NoCredentialReachesALogAtAnyLevel) {
         EXPECT_EQ(line.message.find(assertion.substr(0, 60)), std::string::npos) << line.message;
         EXPECT_EQ(line.message.find(failedAssertion.substr(failedAssertion.size() - 40)), std::string::npos);
         EXPECT_EQ(line.message.find("PRIVATE KEY"), std::string::npos) << line.message;
+        EXPECT_EQ(line.message.find("c2VjcmV0LWRpc2sta2V5LTMy"), std::string::npos) << line.message;
         sawRedactedRequest |= line.message.find("assertion=[REDACTED]") != std::string::npos;
         sawRedactedResponse |= line.message.find("\"access_token\":\"[REDACTED]\"") != std::string::npos;
     }
@@ -383,6 +390,10 @@ TEST(Redaction, CutsCredentialValuesOnly) {
         {"grant_type=x&assertion=aaa.bbb.ccc==", "grant_type=x&assertion=[REDACTED]"},
         {"assertion=aaa&next=1", "assertion=[REDACTED]&next=1"},
         {"myassertion=keep", "myassertion=keep"},
+        // A customer-supplied disk key in a disk body.
+        {R"({"diskEncryptionKey":{"rawKey":"SGVsbG8gV29ybGQ="},"name":"d"})",
+         R"({"diskEncryptionKey":{"rawKey":"[REDACTED]"},"name":"d"})"},
+        {R"({"rsaEncryptedKey":"abc=="})", R"({"rsaEncryptedKey":"[REDACTED]"})"},
         {R"({"name":"access_token","value":3})", R"({"name":"access_token","value":3})"},
         {"", ""},
     };
