@@ -81,7 +81,8 @@ TEST_F(GcsdkChangesTest, CommandLineMistakesExitTwoBeforeAnyRequest) {
         {{"restore", "--project", "p"}, "missing --config, --name, --zone, --disk"},
         {{"deploy", "--project", "p", "--zone", "z"}, "missing --bucket, --object"},
         {{"objects", "list"}, "missing --bucket"},
-        {{"disk"}, "'disk' takes a subcommand: from-snapshot, attach, detach, move, delete, show"},
+        {{"disk"},
+         "'disk' takes a subcommand: from-snapshot, attach, detach, move, delete, show, keys, labels"},
         {{"vm", "reboot"},
          "unknown command 'vm reboot'; 'vm' takes a subcommand: stop, start, delete, config"},
     };

@@ -39,6 +39,8 @@ Registry MakeRegistry() {
     AddVmCommands(registry);
     AddSnapshotCommands(registry);
     AddDiskCommands(registry);
+    AddDiskKeyAndLabelCommands(registry);
+    AddKeyCommands(registry);
     AddInstanceCommands(registry);
     AddStorageCommands(registry);
     AddRestoreCommands(registry);

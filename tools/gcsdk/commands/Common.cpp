@@ -112,6 +112,18 @@ json_spirit::mObject LabelObject(const std::vector<SKeyValueInfoLib>& labels) {
     return object;
 }
 
+LabelList LabelsOf(const std::vector<SKeyValueInfoLib>& labels) {
+    LabelList list;
+    for (const SKeyValueInfoLib& label : labels) list.emplace_back(label.key, label.value);
+    return list;
+}
+
+std::vector<SKeyValueInfoLib> LabelRecords(const LabelList& labels) {
+    std::vector<SKeyValueInfoLib> records;
+    for (const auto& [key, value] : labels) records.push_back({key, value});
+    return records;
+}
+
 namespace {
 
 json_spirit::mArray Strings(const std::vector<std::string>& items) {

@@ -8,6 +8,7 @@
 
 #include "GoogleCloudSDKWrapper/Records.h"
 #include "cli/Command.h"
+#include "cli/Labels.h"
 #include "host/json/JsonValue.h"
 
 namespace gcsdk {
@@ -47,6 +48,9 @@ std::string SizeText(int64_t sizeGb);
 
 std::string LabelText(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
 json_spirit::mObject LabelObject(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
+// Labels as the library's records and as the command line's pairs.
+LabelList LabelsOf(const std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib>& labels);
+std::vector<GoogleCloudSDKWrapper::SKeyValueInfoLib> LabelRecords(const LabelList& labels);
 
 json_spirit::mObject VmObject(const GoogleCloudSDKWrapper::SVMInfoLib& vm);
 json_spirit::mObject DiskObject(const GoogleCloudSDKWrapper::SDiskInfoLib& disk);
