@@ -1,9 +1,10 @@
-// gcsdk's key and disk-label commands against gcemu: their command lines, disk labels show and set (and the
-// refusal of a label change that raced another).
+// gcsdk's key and disk-label commands against gcemu: keys show, keyring create, key create and rotate,
+// disk keys, disk labels show and set (and the refusal of a label change that raced another).
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <ctime>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "emulator/Faults.h"
 #include "host/ZkJson.h"
 #include "tests/tools/GcsdkChangesFixture.h"
+#include "tests/tools/GcsdkFixture.h"  // JsonObjects, Header
 
 namespace {
 
@@ -28,6 +30,11 @@ std::string UtcIn(int days) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
+}
+
+std::string Member(const json_spirit::mObject& object, const std::string& outer, const std::string& inner) {
+    const json_spirit::mObject* nested = ZkJson::FindObject(object, outer);
+    return nested ? ZkJson::GetStringValue(*nested, inner) : "";
 }
 
 class GcsdkKeysTest : public GcsdkChangesTest {};
@@ -117,6 +124,119 @@ TEST_F(GcsdkKeysTest, CommandLineMistakesExitTwoBeforeAnyRequest) {
         for (const std::string& word : command) name += (name.empty() ? "" : " ") + word;
         EXPECT_EQ(result.out.rfind("usage: gcsdk " + name + " ", 0), 0u) << Shown(args, result);
     }
+}
+
+TEST_F(GcsdkKeysTest, ShowsCreatesAndRotatesKeys) {
+    const std::string table = Ok({"keys", "show", kDiskKey});
+    for (const std::string& line :
+         {"NAME              " + kDiskKey, std::string("PURPOSE           ENCRYPT_DECRYPT"),
+          std::string("PRIMARY STATE     ENABLED"), std::string("PROTECTION LEVEL  SOFTWARE"),
+          std::string("ROTATION PERIOD   7776000s (90 days)")})
+        EXPECT_TRUE(Contains(table, line + "\n")) << line << "\n" << table;
+    json_spirit::mObject key = Object(Ok({"keys", "show", kRing + "/cryptoKeys/hsm-key", "--json"}));
+    EXPECT_EQ(Member(key, "primary", "protectionLevel"), "HSM");
+
+    Result missing = Run({"keys", "show", kRing + "/cryptoKeys/nosuch"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("gcsdk: reading key " + kRing + "/cryptoKeys/nosuch: ", 0), 0u)
+        << missing.err;
+    EXPECT_TRUE(Contains(missing.err, "(404)\n")) << missing.err;
+
+    // A key ring is made once, then found.
+    const std::vector<std::string> ring = {"keyring",    "create",      "--project", kProject,
+                                           "--location", "us-central1", "--name",    "backup-ring"};
+    const std::string newRing = "projects/gcemu-project-1/locations/us-central1/keyRings/backup-ring";
+    EXPECT_EQ(Ok(ring), "created key ring " + newRing + "\n");
+    std::vector<std::string> again = ring;
+    again.push_back("--json");
+    json_spirit::mObject found = Object(Ok(again));
+    EXPECT_EQ(ZkJson::GetStringValue(found, "name"), newRing);
+    EXPECT_FALSE(found["created"].get_bool());
+
+    // A key with all its options, and a placeholder, which is the purpose alone.
+    const std::string next = UtcIn(10);
+    key = Object(
+        Ok({"key", "create", "--project", kProject, "--location", "us-central1", "--keyring", "backup-ring",
+            "--name", "full", "--rotation-period", "30d", "--next-rotation", next, "--algorithm",
+            "GOOGLE_SYMMETRIC_ENCRYPTION", "--protection-level", "SOFTWARE", "--json"}));
+    EXPECT_EQ(ZkJson::GetStringValue(key, "name"), newRing + "/cryptoKeys/full");
+    EXPECT_EQ(ZkJson::GetStringValue(key, "rotationPeriod"), "2592000s");
+    EXPECT_EQ(ZkJson::GetStringValue(key, "nextRotationTime"), next);
+    EXPECT_EQ(Member(key, "versionTemplate", "protectionLevel"), "SOFTWARE");
+    const std::string made = Ok({"key", "create", "--project", kProject, "--location", "us-central1",
+                                 "--keyring", "backup-ring", "--name", "placeholder", "--placeholder"});
+    EXPECT_EQ(made.rfind("created key " + newRing + "/cryptoKeys/placeholder\nNAME ", 0), 0u) << made;
+    std::string body;
+    for (const gcemu::JournalEntry& entry : Emulator().journal().Snapshot())
+        if (entry.method == "POST" && Contains(entry.rawQuery, "cryptoKeyId=placeholder")) body = entry.body;
+    EXPECT_EQ(Object(body), (json_spirit::mObject{{"purpose", "ENCRYPT_DECRYPT"}}));
+
+    Result twice = Run({"key", "create", "--project", kProject, "--location", "us-central1", "--keyring",
+                        "backup-ring", "--name", "full"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_EQ(twice.err.rfind("gcsdk: creating key " + newRing + "/cryptoKeys/full: ", 0), 0u) << twice.err;
+    EXPECT_TRUE(Contains(twice.err, "(409)\n")) << twice.err;
+
+    // Rotation alone changes, and the key is shown as it is after; without a time, one period from now.
+    key = Object(Ok({"key", "rotate", kDiskKey, "--rotation-period", "30d", "--json"}));
+    EXPECT_EQ(ZkJson::GetStringValue(key, "rotationPeriod"), "2592000s");
+    const std::string rotates = ZkJson::GetStringValue(key, "nextRotationTime");
+    EXPECT_GE(rotates.substr(0, 19), UtcIn(29).substr(0, 19));
+    EXPECT_LE(rotates.substr(0, 19), UtcIn(31).substr(0, 19));
+    EXPECT_EQ(ZkJson::GetStringValue(key, "purpose"), "ENCRYPT_DECRYPT");
+    EXPECT_EQ(Requests("PATCH", "cloudkms.googleapis.com", "/v1/" + kDiskKey), 1u);
+    const std::string shown =
+        Ok({"key", "rotate", kDiskKey, "--rotation-period", "2d", "--next-rotation", next});
+    EXPECT_TRUE(Contains(shown, "\nROTATION PERIOD   172800s (2 days)\nNEXT ROTATION     " + next + "\n"))
+        << shown;
+}
+
+TEST_F(GcsdkKeysTest, DiskKeysSaysWhatTheLibrarySupportsAndNeverShowsARawKey) {
+    // secure-1: a boot disk without a key, a data disk with the SOFTWARE key.
+    const std::vector<json_spirit::mObject> secure =
+        JsonObjects(Ok({"disk", "keys", "--project", kProject, "--vm", "secure-1", "--json"}));
+    ASSERT_EQ(secure.size(), 2u);
+    EXPECT_EQ(ZkJson::GetStringValue(secure[0], "disk"), "secure-1");
+    EXPECT_FALSE(secure[0].at("encrypted").get_bool());
+    EXPECT_TRUE(secure[0].at("supported").get_bool());
+    EXPECT_EQ(ZkJson::GetStringValue(secure[1], "disk"), "vault-data");
+    EXPECT_EQ(ZkJson::GetStringValue(secure[1], "keyType"), "kmsKeyName");
+    EXPECT_EQ(ZkJson::GetStringValue(secure[1], "keyPath"), kDiskKey);
+    EXPECT_EQ(ZkJson::GetStringValue(secure[1], "state"), "ENABLED");
+    EXPECT_EQ(ZkJson::GetStringValue(secure[1], "protectionLevel"), "SOFTWARE");
+    EXPECT_TRUE(secure[1].at("supported").get_bool());
+
+    // web-1 with an HSM key on its boot disk and a customer-supplied key on its data disk.
+    {
+        gcemu::World::Txn world = Emulator().world().Lock();
+        (*world.Find(collections::kDisks, kPrefix + "zones/us-central1-a/disks/web-1"))["diskEncryptionKey"] =
+            json_spirit::mObject{{"kmsKeyName", kRing + "/cryptoKeys/hsm-key/cryptoKeyVersions/1"}};
+        (*world.Find(collections::kDisks,
+                     kPrefix + "zones/us-central1-a/disks/web-data-1"))["diskEncryptionKey"] =
+            json_spirit::mObject{{"sha256", "c2VjcmV0LWhhc2g="}};
+    }
+    const std::string table =
+        Ok({"disk", "keys", "--project", kProject, "--vm", "web-1", "--zone", "us-central1-a"});
+    EXPECT_EQ(Header(table), "DISK KEY TYPE KEY STATE PROTECTION LEVEL SUPPORTED WHY NOT") << table;
+    EXPECT_TRUE(
+        std::regex_search(table, std::regex("\nweb-1 +kmsKeyName +" + kRing +
+                                            "/cryptoKeys/hsm-key +ENABLED +HSM +no +protection level HSM "
+                                            "is not supported \\(SOFTWARE keys only\\)\n")))
+        << table;
+    EXPECT_TRUE(std::regex_search(
+        table,
+        std::regex(
+            "\nweb-data-1 +sha256 +- +- +- +no +the library supports Cloud KMS keys only, not sha256\n")))
+        << table;
+    EXPECT_FALSE(Contains(table, "c2VjcmV0")) << table;
+    EXPECT_EQ(Requests("GET", "cloudkms.googleapis.com",
+                       "/v1/projects/gcemu-project-1/locations/us-central1/"
+                       "keyRings/gcemu-ring/cryptoKeys/c2VjcmV0"),
+              0u);
+
+    Result none = Run({"disk", "keys", "--project", kProject, "--vm", "nosuch"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "gcsdk: no VM named nosuch found in project " + kProject + "\n");
 }
 
 TEST_F(GcsdkKeysTest, LabelsAreSetOnTheDiskAsReadAndARacingChangeIsRefused) {
