@@ -1,10 +1,11 @@
-// The parts of gcsdk's demo that judge: the field-by-field comparison of VMs, the traffic counted in the
-// journal, and the step runner's lines.
+// The parts of gcsdk's demo that judge: the field-by-field comparison of VMs, the keys of the disks, the
+// traffic counted in the journal, and the step runner's lines.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <sstream>
 
+#include "demo/KeyChecks.h"
 #include "demo/StepRunner.h"
 #include "demo/VmComparison.h"
 #include "host/ZkJson.h"
@@ -131,6 +132,53 @@ TEST(VmComparisonTest, NotesWhatARestoreDoesNotCarryOver) {
               (std::vector<std::string>{"service account sa@p.iam.gserviceaccount.com",
                                         "external address 34.70.10.1"}));
     EXPECT_TRUE(gcsdk::demo::NotCarriedOver(Original(), {bare}).empty()) << "nothing to lose";
+}
+
+gcsdk::DiskKey Key(const std::string& disk, const std::string& type, const std::string& level, bool supported,
+                   const std::string& reason = "") {
+    gcsdk::DiskKey key;
+    key.disk = disk;
+    key.encrypted = !type.empty();
+    key.keyType = type;
+    if (type == "kmsKeyName") key.keyPath = "projects/p/locations/l/keyRings/r/cryptoKeys/" + disk + "-key";
+    key.state = type == "kmsKeyName" ? "ENABLED" : "";
+    key.protectionLevel = level;
+    key.supported = supported;
+    key.reason = reason;
+    return key;
+}
+
+TEST(KeyChecksTest, EveryDiskSupportedOneOnCloudKmsAndTheOtherLevelRefused) {
+    const gcsdk::DiskKey boot = Key("boot", "", "", true), data = Key("data", "kmsKeyName", "SOFTWARE", true);
+    const gcsdk::DiskKey hsm =
+        Key("hsm", "kmsKeyName", "HSM", false, "protection level HSM is not supported");
+    struct Case {
+        std::vector<gcsdk::DiskKey> keys;
+        gcsdk::DiskKey refused;
+        std::string failure;  // empty: the demo goes on
+    };
+    const Case cases[] = {
+        {{boot, data}, hsm, ""},
+        {{boot, data, Key("csek", "rawKey", "", false, "Cloud KMS keys only")},
+         hsm,
+         "the key of disk csek is not supported: Cloud KMS keys only"},
+        {{boot}, hsm, "no disk has a Cloud KMS key"},
+        {{boot, data},
+         Key("hsm", "kmsKeyName", "HSM", true),
+         "the HSM key projects/p/locations/l/keyRings/r/"
+         "cryptoKeys/hsm-key was accepted"},
+        {{boot, data},
+         Key("hsm", "kmsKeyName", "HSM", false),
+         "the key projects/p/locations/l/keyRings/r/cryptoKeys/hsm-key was refused without a reason"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(gcsdk::demo::JudgeDiskKeys(c.keys, c.refused), c.failure);
+
+    EXPECT_EQ(gcsdk::demo::DiskKeyText(boot), "boot: no key");
+    EXPECT_EQ(gcsdk::demo::DiskKeyText(data),
+              "data: kmsKeyName projects/p/locations/l/keyRings/r/cryptoKeys/data-key (ENABLED, SOFTWARE), "
+              "supported");
+    EXPECT_EQ(gcsdk::demo::DiskKeyText(Key("csek", "sha256", "", false, "Cloud KMS keys only")),
+              "csek: sha256, not supported: Cloud KMS keys only");
 }
 
 gcemu::JournalEntry Entry(const std::string& method, const std::string& path) {

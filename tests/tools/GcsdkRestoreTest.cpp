@@ -318,27 +318,40 @@ TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
     ASSERT_EQ(result.status, 0) << Shown({"demo"}, result);
     EXPECT_EQ(result.err, "");
     const std::string& out = result.out;
+    const std::string key = "projects/gcemu-project-1/locations/us-central1/keyRings/gcemu-ring/cryptoKeys/";
     for (const std::string& line :
-         {std::string("\n2. find web-1 by its GUID: GUID "),
+         {std::string("\n2. find secure-1 by its GUID: GUID "),
           std::string("; the GUID cache found it again with 1 request"),
-          std::string("\n3. back up web-1: configuration saved ("), std::string(" -> demo-web-data-1-"),
+          std::string("\n3. back up secure-1: configuration saved ("), std::string(" -> demo-vault-data-"),
           std::string(
-              "\n5. restore web-1-restored with CreateInstance: web-1-restored RUNNING in us-central1-a on 2 "
-              "disks; retried once after ZONE_RESOURCE_POOL_EXHAUSTED ("),
-          std::string("\n7. deploy web-1-deployed from the bucket: "),
-          std::string("\n8. compare both with web-1: all 8 fields the same on both (0 requests)\n")})
+              "\n4. check the keys of its disks: 2 disks, 1 with a Cloud KMS key, all supported; the HSM "
+              "key hsm-key is refused (below) ("),
+          "\n     secure-1: no key\n     vault-data: kmsKeyName " + key +
+              "disk-key (ENABLED, SOFTWARE), supported\n     hsm-key: kmsKeyName " + key +
+              "hsm-key (ENABLED, HSM), not supported: protection level HSM is not supported (SOFTWARE keys "
+              "only)\n",
+          std::string(
+              "\n5. make sure the keys are there in gcemu-project-1: key ring gcemu-ring found, key disk-key "
+              "found (ENABLED, SOFTWARE, rotation 7776000s (90 days)) ("),
+          std::string(", secure-1-restored-vault-data (50 GB pd-ssd, us-central1-b, READY, key disk-key)"),
+          std::string("\n7. restore secure-1-restored with CreateInstance: secure-1-restored RUNNING in "
+                      "us-central1-b on 2 disks; retried once after ZONE_RESOURCE_POOL_EXHAUSTED ("),
+          std::string("\n9. deploy secure-1-deployed from the bucket: "),
+          std::string("\n10. label the restored disks with their snapshots: 4 disks labelled "
+                      "restored-from=<snapshot>, "
+                      "each read back as set with the saved disk's labels (below) ("),
+          std::string("\n     secure-1-deployed-vault-data: restored-from=demo-vault-data-"),
+          std::string("\n11. compare both with secure-1: all 8 fields the same on both (0 requests)\n")})
         EXPECT_TRUE(Contains(out, line)) << line << "\n" << out;
-    EXPECT_TRUE(std::regex_search(
-        out,
-        std::regex(
-            "\nsummary: 8 of 8 steps succeeded; \\d+ requests sent, \\d+ operations followed, [0-9.]+ s\n$")))
+    EXPECT_TRUE(std::regex_search(out, std::regex("\nsummary: 11 of 11 steps succeeded; \\d+ requests sent, "
+                                                  "\\d+ operations followed, [0-9.]+ s\n$")))
         << out;
 
     result = Child(dir, {"demo", "--json"}, {}).Finish(std::chrono::seconds(60));
     ASSERT_EQ(result.status, 0) << Shown({"demo", "--json"}, result);
     json_spirit::mObject summary = Object(result.out);
     EXPECT_TRUE(summary["ok"].get_bool());
-    EXPECT_EQ(summary["steps"].get_array().size(), 8u);
+    EXPECT_EQ(summary["steps"].get_array().size(), 11u);
     EXPECT_GT(ZkJson::GetIntValue(summary, "requests"), 50);
     EXPECT_GT(ZkJson::GetIntValue(summary, "operations"), 5);
 }

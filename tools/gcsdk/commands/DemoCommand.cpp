@@ -94,15 +94,16 @@ void AddDemoCommand(Registry& registry) {
     demo.summary = "Back up a VM and restore it twice, against gcemu started in this process";
     demo.usage = "[--state-dir DIR]";
     demo.description =
-        "Starts gcemu with its default world on a free port of 127.0.0.1, signs in with a new "
-        "service-account\n"
-        "key and runs a whole backup and restore of web-1 through the library, one line per step: finding "
-        "it\n"
-        "by GUID (a scan, then the GUID cache), snapshots of its disks, disks restored from them, a restore\n"
-        "with CreateInstance through an injected zone-exhaustion failure, a second restore kept in a bucket\n"
-        "and deployed from it, and a field-by-field comparison of both with the original. Needs no network\n"
-        "and no credentials. Exit status 0 when every step and comparison succeeded. With --json, one JSON\n"
-        "object with the steps and the totals.";
+        "Starts gcemu with its default world on a free port of 127.0.0.1, signs in with a new\n"
+        "service-account key and runs a whole backup and restore of secure-1 (its data disk encrypted with\n"
+        "a Cloud KMS key) through the library, one line per step: finding it by GUID (a scan, then the GUID\n"
+        "cache), snapshots of its disks, the keys of its disks read and checked (the SOFTWARE key\n"
+        "supported, an HSM key refused), the key ring and key made sure of, disks restored from the\n"
+        "snapshots with the same key, a restore with CreateInstance through an injected zone-exhaustion\n"
+        "failure, a second restore kept in a bucket and deployed from it, the restored disks labelled\n"
+        "with their snapshots and the labels read back, and a field-by-field comparison of both VMs with\n"
+        "the original. Needs no network and no credentials. Exit status 0 when every step and comparison\n"
+        "succeeded. With --json, one JSON object with the steps and the totals.";
     demo.options = {{"state-dir", "DIR",
                      "keep the emulator's files and the library's log here (default: a "
                      "temporary folder, removed)"}};

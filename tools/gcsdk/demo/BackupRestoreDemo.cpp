@@ -21,11 +21,22 @@ std::string Count(size_t count, const std::string& noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+// A disk's key as the demo shows it: a Cloud KMS key by its id, any other by its type alone (never the
+// key itself); "none" without one.
+std::string KeyName(const std::string& keyText) {
+    if (keyText.empty()) return "none";
+    const std::string type = keyText.substr(0, keyText.find(':'));
+    return type == "kmsKeyName" ? LastSegment(keyText) : type;
+}
+
 }  // namespace
 
 void BackupRestoreDemo::Run(StepRunner& steps) {
     steps.Run(std::string("find ") + kVm + " by its GUID", [&](StepReport& r) { return FindByGuid(r); });
     steps.Run(std::string("back up ") + kVm, [&](StepReport& r) { return BackUp(r); });
+    steps.Run("check the keys of its disks", [&](StepReport& r) { return CheckKeys(r); });
+    steps.Run(std::string("make sure the keys are there in ") + kProject,
+              [&](StepReport& r) { return EnsureKeys(r); });
     steps.Run("restore its disks from the snapshots",
               [&](StepReport& r) { return RestoreDisks(kRestored, m_restoredDisks, r); });
     steps.Run(std::string("restore ") + kRestored + " with CreateInstance",
@@ -34,6 +45,7 @@ void BackupRestoreDemo::Run(StepRunner& steps) {
               [&](StepReport& r) { return KeepInBucket(r); });
     steps.Run(std::string("deploy ") + kDeployed + " from the bucket",
               [&](StepReport& r) { return Deploy(r); });
+    steps.Run("label the restored disks with their snapshots", [&](StepReport& r) { return LabelDisks(r); });
     steps.Run(std::string("compare both with ") + kVm, [&](StepReport& r) { return Compare(r); });
 }
 
@@ -46,9 +58,8 @@ size_t BackupRestoreDemo::Requests() const {
     return m_emulator.journal().size();
 }
 
-// 1. The GUID comes from a listing (which also puts every listed VM in the GUID
-// cache). A scan of every project finds the VM without the cache;
-// SearchInstance then goes straight to its zone.
+// 1. The GUID comes from a listing (which also puts every listed VM in the GUID cache). A scan of
+// every project finds the VM without the cache; SearchInstance then goes straight to its zone.
 bool BackupRestoreDemo::FindByGuid(StepReport& report) {
     std::vector<SVMInfoLib> listed;
     if (!m_cloud.GetVMInfoListInProject(kProject, listed, 0)) return Failed(report, "listing VMs");
@@ -88,8 +99,7 @@ bool BackupRestoreDemo::FindByGuid(StepReport& report) {
     return true;
 }
 
-// 2. What a restore needs: the instance resource, each disk's resource, and a
-// snapshot of each disk.
+// 2. What a restore needs: the instance resource, each disk's resource, and a snapshot of each disk.
 bool BackupRestoreDemo::BackUp(StepReport& report) {
     if (!m_cloud.GetVMInfo(kProject, kVm, "", m_zone, m_original, VM_PROP_VM_DISK_LIST))
         return Failed(report, std::string("reading ") + kVm);
@@ -113,9 +123,8 @@ bool BackupRestoreDemo::BackUp(StepReport& report) {
     return true;
 }
 
-// 3 (and 5). One new disk per snapshot, named after the VM it is for, in the
-// original's zone or region; the saved disk resource gives its type, labels and
-// replica zones.
+// 5 (and 7). One new disk per snapshot, named after the VM it is for, in the original's zone or
+// region; the saved disk resource gives its type, labels and replica zones, the saved record its key.
 bool BackupRestoreDemo::RestoreDisks(const std::string& vmName, std::map<std::string, SDiskInfoLib>& disks,
                                      StepReport& report) {
     std::vector<std::string> made;
@@ -126,6 +135,9 @@ bool BackupRestoreDemo::RestoreDisks(const std::string& vmName, std::map<std::st
             return Failed(report, "reading snapshot " + m_snapshots[saved.name]);
         SDiskInfoLib disk;
         disk.rawJson = saved.rawJson;
+        // The library takes the key from the record, not from the saved resource.
+        disk.isEncrypted = saved.isEncrypted;
+        disk.encryptionKey = saved.encryptionKey;
         // The boot disk takes the VM's name, as Compute Engine names boot disks.
         const std::string name = saved.boot ? vmName : vmName + "-" + saved.name;
         if (!m_cloud.CreateDiskFromSnapshot(kProject, snapshotUrl, name, m_zone, region, !region.empty(),
@@ -133,18 +145,24 @@ bool BackupRestoreDemo::RestoreDisks(const std::string& vmName, std::map<std::st
             return Failed(report, "creating disk " + name);
         disk.boot = saved.boot;
         disks[saved.name] = disk;
+        // As read back: the same key as the saved disk, or none when it had none.
+        if (disk.encryptionKey != saved.encryptionKey) {
+            report.failure = "disk " + name + " was made with the key '" + KeyName(disk.encryptionKey) +
+                             "', not with '" + KeyName(saved.encryptionKey) + "' as " + saved.name;
+            return false;
+        }
         made.push_back(name + " (" + std::to_string(disk.sizeGb) + " GB " + disk.type + ", " +
-                       (region.empty() ? disk.zone : region) + ", " + disk.status + ")");
+                       (region.empty() ? disk.zone : region) + ", " + disk.status +
+                       (saved.encryptionKey.empty() ? "" : ", key " + KeyName(saved.encryptionKey)) + ")");
     }
     report.facts = Join(made, ", ");
     return true;
 }
 
-// The VM record a restore starts from: name, zone, machine type, and the new
-// disks standing in for the saved ones (overrides maps a saved disk's name to
-// its replacement). The interface is the saved network by URL, so that Compute
-// Engine gives the copy an address of its own while the original keeps running
-// with its.
+// The VM record a restore starts from: name, zone, machine type, and the new disks standing in for
+// the saved ones (overrides maps a saved disk's name to its replacement). The interface is the saved
+// network by URL, so that Compute Engine gives the copy an address of its own while the original
+// keeps running with its.
 GoogleCloudSDKWrapper::SVMInfoLib BackupRestoreDemo::RestoreRecord(
     const std::string& name, const std::map<std::string, SDiskInfoLib>& disks,
     std::map<std::string, std::string>& overrides) const {
@@ -164,9 +182,8 @@ GoogleCloudSDKWrapper::SVMInfoLib BackupRestoreDemo::RestoreRecord(
     return vm;
 }
 
-// 4. CreateInstance fills the record from the saved configuration and creates
-// the VM; the zone is out of resources once, and the library sends the request
-// again.
+// 6. CreateInstance fills the record from the saved configuration and creates the VM; the zone is
+// out of resources once, and the library sends the request again.
 bool BackupRestoreDemo::RestoreVm(StepReport& report) {
     m_emulator.operations().AddFault(gcemu::OperationFault::Of(
         gcemu::operation_errors::kZoneResourcePoolExhausted, "insert",
@@ -198,8 +215,8 @@ bool BackupRestoreDemo::RestoreVm(StepReport& report) {
     return false;
 }
 
-// 5. DelayVMDeployment fills the record as CreateInstance does, but keeps the
-// request body in a bucket (made when missing) instead of sending it.
+// 7. DelayVMDeployment fills the record as CreateInstance does, but keeps the request body in a
+// bucket (made when missing) instead of sending it.
 bool BackupRestoreDemo::KeepInBucket(StepReport& report) {
     StepReport disks;
     if (!RestoreDisks(kDeployed, m_deployedDisks, disks)) {
@@ -215,8 +232,8 @@ bool BackupRestoreDemo::KeepInBucket(StepReport& report) {
     return true;
 }
 
-// 6. DownloadVMInfoFromBucket reads the body back (and checks it is a VM);
-// CreateInstanceFromJson sends it as it is.
+// 8. DownloadVMInfoFromBucket reads the body back (and checks it is a VM); CreateInstanceFromJson
+// sends it as it is.
 bool BackupRestoreDemo::Deploy(StepReport& report) {
     std::string body;
     if (!m_cloud.DownloadVMInfoFromBucket(kProject, kBucket, m_object, body))
@@ -229,8 +246,7 @@ bool BackupRestoreDemo::Deploy(StepReport& report) {
     return true;
 }
 
-// 7. Both copies, read back by the library after creating them, against the
-// original.
+// 10. Both copies, read back by the library after creating them, against the original.
 bool BackupRestoreDemo::Compare(StepReport& report) {
     const std::vector<SVMInfoLib> copies = {m_restored, m_deployed};
     const std::vector<demo::FieldComparison> fields = demo::CompareVms(m_original, copies);
