@@ -8,6 +8,7 @@
 #include "emulator/ComputeImages.h"
 #include "emulator/ComputeMutations.h"
 #include "emulator/Encoding.h"
+#include "emulator/KmsModel.h"
 #include "host/ZkJson.h"
 
 namespace gcemu {
@@ -110,20 +111,26 @@ bool AddTraits(const DiskRequest& r, mObject& disk, Response& refusal) {
     return true;
 }
 
-// diskEncryptionKey as Google reports it: a Cloud KMS key with its version, or the SHA-256 of a key the
-// customer supplied (never the key itself).
+// diskEncryptionKey as Google reports it: a Cloud KMS key with the version it encrypts with, or the
+// SHA-256 of a key the customer supplied (never the key itself). A Cloud KMS key must exist with its
+// primary version enabled, as Compute Engine asks Cloud KMS before it makes the disk.
 bool ReadEncryptionKey(const DiskRequest& r, mObject& disk, Response& refusal) {
     const mObject* given = ZkJson::FindObject(r.wanted, "diskEncryptionKey");
     if (!given || given->empty()) return true;
-    std::string kms = Text(*given, "kmsKeyName");
+    const std::string kms = Text(*given, "kmsKeyName");
     if (!kms.empty()) {
         if (kms.find("/cryptoKeys/") == std::string::npos) {
             refusal = InvalidFieldResponse("resource.diskEncryptionKey.kmsKeyName", kms,
                                            "The KMS key name is malformed.");
             return false;
         }
-        if (kms.find("/cryptoKeyVersions/") == std::string::npos) kms += "/cryptoKeyVersions/1";
-        disk["diskEncryptionKey"] = mObject{{"kmsKeyName", kms}};
+        std::string version;
+        std::string problem;
+        if (!UsableDiskKey(r.world, kms, version, problem)) {
+            refusal = ComputeErrorResponse(400, "invalid", problem);
+            return false;
+        }
+        disk["diskEncryptionKey"] = mObject{{"kmsKeyName", version}};
         return true;
     }
     for (const char* member : {"rawKey", "rsaEncryptedKey"}) {

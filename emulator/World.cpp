@@ -27,9 +27,9 @@ constexpr uint64_t kFirstId = 1000000000000000001ULL;
 // error: ignored, it would leave a world without what the test meant it to hold.
 constexpr std::initializer_list<const char*> kTopLevelMembers = {"projects", "locations", "imageProjects"};
 constexpr std::initializer_list<const char*> kProjectMembers = {
-    "projectId",      "projectNumber", "name",      "labels",    "parent",      "createTime",
-    "lifecycleState", "compute",       "regions",   "networks",  "subnetworks", "nodeGroups",
-    "disks",          "images",        "snapshots", "instances", "sharedVpc",   "buckets"};
+    "projectId", "projectNumber", "name",      "labels",      "parent",     "createTime", "lifecycleState",
+    "compute",   "regions",       "networks",  "subnetworks", "nodeGroups", "disks",      "images",
+    "snapshots", "instances",     "sharedVpc", "buckets",     "keyRings"};
 
 void AllowOnly(const mObject& object, std::initializer_list<const char*> names, const std::string& where) {
     for (const auto& member : object) {

@@ -11,6 +11,7 @@
 #include "emulator/ComputeImages.h"
 #include "emulator/ComputeLists.h"
 #include "emulator/ComputeModel.h"
+#include "emulator/KmsModel.h"
 #include "host/ZkJson.h"
 
 namespace gcemu {
@@ -116,7 +117,13 @@ bool BuildDisk(World::Txn& world, const Pending& pending, mObject& disk, std::st
         std::string keyName = RelativeName(entry.Text("kmsKeyName"));
         if (keyName.find("/cryptoKeys/") == std::string::npos)
             entry.Fail("kmsKeyName is not a Cloud KMS key");
-        if (keyName.find("/cryptoKeyVersions/") == std::string::npos) keyName += "/cryptoKeyVersions/1";
+        // The world's keys are seeded before its disks; a disk may keep a key that was disabled since.
+        const mObject* key = world.Find(collections::kKmsCryptoKeys, CryptoKeyOf(keyName));
+        if (!key) entry.Fail("kmsKeyName " + CryptoKeyOf(keyName) + " is not a key of the world's keyRings");
+        if (keyName == CryptoKeyOf(keyName)) {
+            const mObject* primary = ZkJson::FindObject(*key, "primary");
+            keyName = primary ? ZkJson::GetStringValue(*primary, "name") : keyName + "/cryptoKeyVersions/1";
+        }
         disk["diskEncryptionKey"] = mObject{{"kmsKeyName", keyName}};
     }
     return true;

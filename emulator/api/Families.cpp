@@ -10,6 +10,7 @@
     X(OAuthTokenApi)               \
     X(ComputeProjectsApi)          \
     X(ResourceManagerApi)          \
+    X(KmsApi)                      \
     X(ComputeLocationsApi)         \
     X(ComputeImagesApi)            \
     X(ComputeNetworksApi)          \

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/ZkJson.h"
@@ -120,6 +121,69 @@ bool IsOutsideTheApis(const Entry& entry) {
            entry.path == "/token";
 }
 
+// What the requests departed from: what -> example requests; and the API methods they called.
+struct Findings {
+    std::map<std::string, std::set<std::string>> violations;
+    std::set<std::string> methodsSeen;
+    size_t checked = 0;
+
+    std::string Summary() const {
+        std::string summary;
+        for (const auto& [what, requests] : violations)
+            summary += what + "  (" + std::to_string(requests.size()) + " requests, e.g. " +
+                       *requests.begin() + ")\n";
+        return summary;
+    }
+};
+
+void Check(const Entry& entry, Documents& documents, Findings& findings) {
+    auto& violations = findings.violations;
+    if (IsOutsideTheApis(entry)) return;
+    const Api* api = nullptr;
+    for (const Api& candidate : kApis)
+        if (entry.host == candidate.host && entry.path.rfind(candidate.pathPrefix, 0) == 0) api = &candidate;
+    std::string request = entry.method + " " + entry.host + entry.path;
+    if (!api) {
+        if (IsStorageMediaDownload(entry)) return;
+        violations["no API serves " + entry.host + " at this path"].insert(request);
+        return;
+    }
+    ++findings.checked;
+    const DiscoveryDocument& document = documents.Get(api->document);
+    // Media uploads go to "/upload" + the service path; the method is the one without it.
+    std::string path = entry.path.rfind("/upload/", 0) == 0 ? entry.path.substr(7) : entry.path;
+    std::string relative = path.substr(1 + document.ServicePath().size());
+    std::optional<DiscoveryMethod> method = document.MatchPath(entry.method, relative);
+    if (!method && relative.size() > 1 && relative.back() == '/') {
+        std::optional<DiscoveryMethod> withoutSlash =
+            document.MatchPath(entry.method, relative.substr(0, relative.size() - 1));
+        if (withoutSlash && IsKnown("", entry.method + " " + withoutSlash->path + "/")) return;
+    }
+    if (!method) {
+        violations["no declared method for " + entry.method + " " + relative.substr(0, 60)].insert(request);
+        return;
+    }
+    findings.methodsSeen.insert(method->id);
+
+    std::vector<std::string> allowed = method->queryParameters;
+    for (const std::string& standard : document.StandardParameters()) allowed.push_back(standard);
+    for (const std::string& parameter : entry.parameters) {
+        if (std::find(allowed.begin(), allowed.end(), parameter) != allowed.end()) continue;
+        if (IsKnown(method->id, "?" + parameter)) continue;
+        violations[method->id + ": undeclared query parameter " + parameter].insert(request);
+    }
+
+    // A media upload's body is the object's bytes, not the resource the schema describes.
+    bool mediaUpload = entry.path.rfind("/upload/", 0) == 0;
+    if (method->requestSchema.empty() || entry.body.empty() || mediaUpload) return;
+    testsupport::SchemaReport report = document.CheckBody(entry.body, method->requestSchema);
+    for (const std::string& key : report.unknownKeys)
+        if (!IsKnown(method->id, key))
+            violations[method->id + ": body member " + key + " not in " + method->requestSchema].insert(
+                request);
+    for (const std::string& wrong : report.wrongTypes) violations[method->id + ": " + wrong].insert(request);
+}
+
 TEST(RequestConformance, EveryRequestMatchesTheDiscoveryDocuments) {
     const char* file = std::getenv("GCEMU_JOURNAL_FILE");
     if (!file || !*file) GTEST_SKIP() << "GCEMU_JOURNAL_FILE is not set";
@@ -127,65 +191,55 @@ TEST(RequestConformance, EveryRequestMatchesTheDiscoveryDocuments) {
     if (entries.empty()) GTEST_SKIP() << "no emulator-backed test ran";
 
     Documents documents;
-    std::map<std::string, std::set<std::string>> violations;  // what -> example requests
-    std::set<std::string> methodsSeen;
-    size_t checked = 0;
-    for (const Entry& entry : entries) {
-        if (IsOutsideTheApis(entry)) continue;
-        const Api* api = nullptr;
-        for (const Api& candidate : kApis)
-            if (entry.host == candidate.host && entry.path.rfind(candidate.pathPrefix, 0) == 0)
-                api = &candidate;
-        std::string request = entry.method + " " + entry.host + entry.path;
-        if (!api) {
-            if (IsStorageMediaDownload(entry)) continue;
-            violations["no API serves " + entry.host + " at this path"].insert(request);
-            continue;
-        }
-        ++checked;
-        const DiscoveryDocument& document = documents.Get(api->document);
-        // Media uploads go to "/upload" + the service path; the method is the one without it.
-        std::string path = entry.path.rfind("/upload/", 0) == 0 ? entry.path.substr(7) : entry.path;
-        std::string relative = path.substr(1 + document.ServicePath().size());
-        std::optional<DiscoveryMethod> method = document.MatchPath(entry.method, relative);
-        if (!method && relative.size() > 1 && relative.back() == '/') {
-            std::optional<DiscoveryMethod> withoutSlash =
-                document.MatchPath(entry.method, relative.substr(0, relative.size() - 1));
-            if (withoutSlash && IsKnown("", entry.method + " " + withoutSlash->path + "/")) continue;
-        }
-        if (!method) {
-            violations["no declared method for " + entry.method + " " + relative.substr(0, 60)].insert(
-                request);
-            continue;
-        }
-        methodsSeen.insert(method->id);
+    Findings findings;
+    for (const Entry& entry : entries) Check(entry, documents, findings);
+    EXPECT_TRUE(findings.violations.empty()) << findings.Summary();
+    std::cout << "checked " << findings.checked << " requests of " << findings.methodsSeen.size()
+              << " API methods\n";
+}
 
-        std::vector<std::string> allowed = method->queryParameters;
-        for (const std::string& standard : document.StandardParameters()) allowed.push_back(standard);
-        for (const std::string& parameter : entry.parameters) {
-            if (std::find(allowed.begin(), allowed.end(), parameter) != allowed.end()) continue;
-            if (IsKnown(method->id, "?" + parameter)) continue;
-            violations[method->id + ": undeclared query parameter " + parameter].insert(request);
-        }
+// Cloud KMS requests, as the library sends them, reach the KMS document's methods (its service path is
+// empty and its paths begin with the version), and what departs from it is caught.
+TEST(RequestConformance, KmsRequestsAreCheckedAgainstTheKmsDocument) {
+    const std::string ring = "/v1/projects/p1/locations/us-central1/keyRings/ring";
+    const auto kms = [](const std::string& method, const std::string& path,
+                        std::vector<std::string> parameters, const std::string& body) {
+        return Entry{method, "cloudkms.googleapis.com", path, body, std::move(parameters)};
+    };
+    const Entry library[] = {
+        kms("GET", ring, {}, ""),
+        kms("GET", ring + "/cryptoKeys/key", {}, ""),
+        kms("POST", "/v1/projects/p1/locations/us-central1/keyRings", {"keyRingId"}, ""),
+        kms("POST", ring + "/cryptoKeys", {"cryptoKeyId"},
+            R"({"purpose":"ENCRYPT_DECRYPT","rotationPeriod":"7776000s","nextRotationTime":"2027-03-09T12:00:00Z",)"
+            R"("versionTemplate":{"algorithm":"GOOGLE_SYMMETRIC_ENCRYPTION","protectionLevel":"SOFTWARE"}})"),
+        kms("PATCH", ring + "/cryptoKeys/key", {"updateMask"},
+            R"({"rotationPeriod":"7776000s","nextRotationTime":"2027-03-09T12:00:00Z"})"),
+    };
+    Documents documents;
+    Findings findings;
+    for (const Entry& entry : library) Check(entry, documents, findings);
+    EXPECT_TRUE(findings.violations.empty()) << findings.Summary();
+    EXPECT_EQ(findings.methodsSeen,
+              (std::set<std::string>{"cloudkms.projects.locations.keyRings.create",
+                                     "cloudkms.projects.locations.keyRings.get",
+                                     "cloudkms.projects.locations.keyRings.cryptoKeys.create",
+                                     "cloudkms.projects.locations.keyRings.cryptoKeys.get",
+                                     "cloudkms.projects.locations.keyRings.cryptoKeys.patch"}));
 
-        // A media upload's body is the object's bytes, not the resource the schema describes.
-        bool mediaUpload = entry.path.rfind("/upload/", 0) == 0;
-        if (method->requestSchema.empty() || entry.body.empty() || mediaUpload) continue;
-        testsupport::SchemaReport report = document.CheckBody(entry.body, method->requestSchema);
-        for (const std::string& key : report.unknownKeys)
-            if (!IsKnown(method->id, key))
-                violations[method->id + ": body member " + key + " not in " + method->requestSchema].insert(
-                    request);
-        for (const std::string& wrong : report.wrongTypes)
-            violations[method->id + ": " + wrong].insert(request);
+    const Entry departing[] = {
+        kms("POST", ring + "/cryptoKeys", {"cryptoKeyId"},
+            R"({"purpose":"ENCRYPT_DECRYPT","rotation":"90d"})"),
+        kms("POST", ring + "/cryptoKeys", {"keyId"}, R"({"purpose":"ENCRYPT_DECRYPT"})"),
+        kms("PATCH", ring + "/cryptoKeys/key", {"updateMask"}, R"({"versionTemplate":{"protection":"HSM"}})"),
+        kms("DELETE", ring + "/cryptoKeys/key", {}, ""),
+    };
+    for (const Entry& entry : departing) {
+        SCOPED_TRACE(entry.method + " " + entry.path + " " + entry.body);
+        Findings found;
+        Check(entry, documents, found);
+        EXPECT_EQ(1u, found.violations.size()) << found.Summary();
     }
-
-    std::string summary;
-    for (const auto& [what, requests] : violations)
-        summary +=
-            what + "  (" + std::to_string(requests.size()) + " requests, e.g. " + *requests.begin() + ")\n";
-    EXPECT_TRUE(violations.empty()) << summary;
-    std::cout << "checked " << checked << " requests of " << methodsSeen.size() << " API methods\n";
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ TEST_F(ComputeMutationModelTest, DisksComeFromSnapshotsImagesAndOtherDisks) {
          R"({"name": "clone", "sourceDisk": "projects/gcemu-project-1/zones/us-central1-a/disks/web-data-1"})",
          "100", "sourceDisk", ""},
         {zonal, R"({"name": "blank", "type": "zones/us-central1-a/diskTypes/pd-ssd", "sizeGb": 10,
-                    "diskEncryptionKey": {"kmsKeyName": "projects/k/locations/l/keyRings/r/cryptoKeys/c"}})",
+                    "diskEncryptionKey": {"kmsKeyName": "projects/gcemu-project-1/locations/us-central1/keyRings/gcemu-ring/cryptoKeys/disk-key"}})",
          "10", "", ""},
         {regional, R"({"name": "ha-restore", "sourceSnapshot": "global/snapshots/db-ha-data-20240401",
                        "replicaZones": ["projects/gcemu-project-1/zones/us-central1-a", "zones/us-central1-c"]})",
@@ -235,8 +235,10 @@ TEST_F(ComputeMutationModelTest, DisksComeFromSnapshotsImagesAndOtherDisks) {
     EXPECT_EQ("yes", Text(Obj(restored, "labels"), "restored"));
     EXPECT_TRUE(ZkJson::FindArray(restored, "guestOsFeatures")) << "the snapshot's features stay";
     EXPECT_EQ(Url(kZoneA + "diskTypes/pd-standard"), Text(restored, "type"));
-    EXPECT_EQ("projects/k/locations/l/keyRings/r/cryptoKeys/c/cryptoKeyVersions/1",
-              Text(Obj(client().Get(zonal + "/blank").body, "diskEncryptionKey"), "kmsKeyName"));
+    EXPECT_EQ(
+        "projects/gcemu-project-1/locations/us-central1/keyRings/gcemu-ring/cryptoKeys/disk-key/"
+        "cryptoKeyVersions/1",
+        Text(Obj(client().Get(zonal + "/blank").body, "diskEncryptionKey"), "kmsKeyName"));
     EXPECT_EQ(2u, client().Get(regional + "/ha-restore").body.at("replicaZones").get_array().size());
 }
 

@@ -52,6 +52,11 @@ public:
         return Finish(path, Client(host).Post(path, body, contentType));
     }
 
+    HttpReply Patch(const std::string& host, const std::string& path, const std::string& body,
+                    const std::string& contentType = "application/json") {
+        return Finish(path, Client(host).Patch(path, body, contentType));
+    }
+
 private:
     httplib::SSLClient& Client(const std::string& host) {
         auto& client = m_clients[host];
