@@ -43,6 +43,20 @@ bool IsSpannerDatabaseId(const std::string& id) {
 
 const char kDoneState[] = "JOB_STATE_DONE";
 
+// A Spanner operation that carries an error has failed, done or not: the error state gets its code and
+// message.
+bool EndedWithError(const char* tag, const HbDebug& log, CGoogleCloudErrorHandler& errors,
+                    const std::string& projectId, const std::string& operationName,
+                    const SSpannerOperationInfoLib& operation) {
+    if (operation.error.code.empty() && operation.error.message.empty()) return false;
+    log.Error(tag, "Failed to complete the spanner operation [%s][%s]. Error Code [%s], Error Message [%s]",
+              projectId.c_str(), operationName.c_str(), operation.error.code.c_str(),
+              operation.error.message.c_str());
+    errors.SetErrorCode(operation.error.code);
+    errors.SetErrorMessage(operation.error.message);
+    return true;
+}
+
 }  // namespace
 
 bool CGoogleCloudOperations::LaunchDataflowTemplate(const std::string& projectId, const std::string& location,
@@ -183,16 +197,8 @@ bool CGoogleCloudOperations::WaitForSpannerOperation(const std::string& projectI
             logger.Error(__PRETTY_FUNCTION__, "Failed to parse response [%s]", response.c_str());
             return false;
         }
-        if (!polled.error.code.empty() || !polled.error.message.empty()) {
-            logger.Error(
-                __PRETTY_FUNCTION__,
-                "Failed to complete the spanner operation [%s][%s]. Error Code [%s], Error Message [%s]",
-                projectId.c_str(), operation.name.c_str(), polled.error.code.c_str(),
-                polled.error.message.c_str());
-            SetErrorCode(polled.error.code);
-            SetErrorMessage(polled.error.message);
+        if (EndedWithError(__PRETTY_FUNCTION__, logger, *this, projectId, operation.name, polled))
             return false;
-        }
         if (polled.done) return true;
         if (host::Now() - start > static_cast<int64_t>(operationTimeout)) {
             logger.Error(__PRETTY_FUNCTION__, "Timeout waiting for status end state for operation [%s]",
@@ -240,15 +246,8 @@ bool CGoogleCloudOperations::CreateSpannerDatabase(const std::string& projectId,
         logger.Error(__PRETTY_FUNCTION__, "Failed to parse response object resp : [%s]", response.c_str());
         return false;
     }
-    if (!operation.error.code.empty() || !operation.error.message.empty()) {
-        logger.Error(__PRETTY_FUNCTION__,
-                     "Failed to complete the spanner operation [%s][%s]. Error Code [%s], Error Message [%s]",
-                     projectId.c_str(), operation.name.c_str(), operation.error.code.c_str(),
-                     operation.error.message.c_str());
-        SetErrorCode(operation.error.code);
-        SetErrorMessage(operation.error.message);
+    if (EndedWithError(__PRETTY_FUNCTION__, logger, *this, projectId, operation.name, operation))
         return false;
-    }
     if (WaitForSpannerOperation(projectId, operation)) return true;
     logger.Error(__PRETTY_FUNCTION__, "Failed to create spanner instance [%s][%s]", projectId.c_str(),
                  instanceId.c_str());
