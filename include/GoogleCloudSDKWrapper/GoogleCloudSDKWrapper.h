@@ -258,6 +258,34 @@ public:
     bool SetDiskLabels(const std::string& projectId, const SDiskInfoLib& disk, const std::string& zone,
                        const std::string& region, const bool& regional, std::vector<SKeyValueInfoLib> labels);
 
+    // ---- Cloud SQL. The refresh reads the database instances of every project the account can list
+    // into the object's cache, replacing what an earlier refresh found; false (and the cache as it was)
+    // only when no project answered. The list is the cache.
+    bool RefreshDBInstanceInfoList(UINT64 mask, int option);
+    bool GetDBInstanceInfoList(std::vector<SDBInstanceInfoLib>& instances, UINT64 mask, int option);
+
+    // ---- Cloud Spanner, and its databases copied to and from Cloud Storage by Dataflow templates.
+    bool GetSpannerInstanceConfig(const std::string& projectId, const std::string& configName,
+                                  SSpannerInstanceConfigInfoLib& config);
+    // An empty project id means every project the account can list.
+    bool GetSpannerInstancesList(const std::string& projectId,
+                                 std::vector<SSpannerInstanceInfoLib>& instances);
+    bool GetSpannerDatabasesList(const std::string& projectId, const std::string& instanceId,
+                                 std::vector<SSpannerDatabaseInfoLib>& databases);
+    // An empty database; with wait, followed until Spanner reports it done.
+    bool CreateSpannerDatabase(const std::string& projectId, const std::string& instanceId,
+                               const std::string& databaseId, bool wait);
+    // The database as Avro files under the folder (gs://bucket/folder/), by a Dataflow job in the location
+    // (a region); with wait, followed until the job ends. The job's end state is the error code of a
+    // job that fails or is cancelled.
+    bool ExportSpannerDatabase(const std::string& projectId, const std::string& location,
+                               const std::string& instanceId, const std::string& databaseId,
+                               const std::string& outputFolder, bool wait);
+    // An export's folder into the database.
+    bool ImportSpannerDatabase(const std::string& projectId, const std::string& location,
+                               const std::string& instanceId, const std::string& databaseId,
+                               const std::string& inputFolder, bool wait);
+
     // ---- Projects and storage.
     bool ListProjects(std::vector<SProjectInfoLib>& projects);
     bool GetStorageBuckets(const std::string& projectId, std::vector<SStorageBucketInfoLib>& buckets);

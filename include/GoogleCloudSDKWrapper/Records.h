@@ -7,4 +7,6 @@
 #include "KeyValueRecords.h"
 #include "LocationRecords.h"
 #include "OperationRecords.h"
+#include "SpannerRecords.h"
+#include "SqlRecords.h"
 #include "StorageRecords.h"

@@ -103,6 +103,25 @@ public:
     // The rotation period and next rotation time of the key at that resource name, nothing else.
     bool UpdateKey(const std::string& keyPath, const SKeyInfoLib& key);
 
+    // ---- Dataflow and Cloud Spanner. Jobs and Spanner operations are polled every retry interval until
+    // they end or the operation timeout has passed.
+    bool LaunchDataflowTemplate(const std::string& projectId, const std::string& location,
+                                const std::string& templatePath,
+                                const SDataflowLaunchTemplateParametersInfoLib& launch,
+                                SDataflowJobInfoLib& job);
+    // Followed where the job runs: its location, else the global path (which knows us-central1 only).
+    bool WaitForDataflowJob(const std::string& projectId, const SDataflowJobInfoLib& job);
+    bool ExportSpannerDatabase(const std::string& projectId, const std::string& location,
+                               const std::string& instanceId, const std::string& databaseId,
+                               const std::string& outputFolder, bool wait);
+    bool ImportSpannerDatabase(const std::string& projectId, const std::string& location,
+                               const std::string& instanceId, const std::string& databaseId,
+                               const std::string& inputFolder, bool wait);
+    bool WaitForSpannerOperation(const std::string& projectId, const SSpannerOperationInfoLib& operation);
+    // A database id that is not a Spanner database id is refused before any request.
+    bool CreateSpannerDatabase(const std::string& projectId, const std::string& instanceId,
+                               const std::string& databaseId, bool wait);
+
     // ---- Cloud Storage.
     bool CreateBucket(const std::string& projectId, const SStorageBucketInfoLib& bucket);
     bool DoesBucketExist(const std::string& projectId, const SStorageBucketInfoLib& bucket);
@@ -138,6 +157,19 @@ private:
     bool InstanceAction(const char* tag, const std::string& projectId, const std::string& instanceName,
                         const std::string& zone, const std::string& action, const char* failureFormat)
         __attribute__((format(printf, 7, 0)));
+
+    // The shared steps of a Spanner export and import: launch the template, and with wait follow its job.
+    struct SpannerCopy {
+        const char* tag;
+        const char* templatePath;
+        const char* jobPrefix;
+        const char* folderParameter;
+        const char* launchFailure;
+        const char* copyFailureFormat;  // project, instance, database, folder
+    };
+    bool RunSpannerCopy(const SpannerCopy& copy, const std::string& projectId, const std::string& location,
+                        const std::string& instanceId, const std::string& databaseId,
+                        const std::string& folder, bool wait);
 
     HbDebug logger;
     CGoogleCloudConnection* connection;

@@ -53,6 +53,15 @@ public:
     // Appends the feature "type" of one guestOsFeatures element.
     virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
     virtual bool Convert(const mObject& object, SKeyInfoLib& key);
+    // Instance and database readers fail on a resource name with the wrong number of parts.
+    virtual bool Convert(const mObject& object, SSpannerInstanceInfoLib& instance);
+    virtual bool Convert(const mObject& object, SSpannerInstanceConfigInfoLib& config);
+    virtual bool Convert(const mObject& object, SSpannerDatabaseBackupInfoLib& backup);
+    virtual bool Convert(const mObject& object, SSpannerDatabaseRestoreInfoLib& restore);
+    virtual bool Convert(const mObject& object, SSpannerDatabaseInfoLib& database);
+    // The job under "job" (a launch answer), or the object itself (a job read).
+    virtual bool Convert(const mObject& object, SDataflowJobInfoLib& job);
+    virtual bool Convert(const mObject& object, SSpannerOperationInfoLib& operation);
     virtual bool Convert(const mObject& object, SStorageBucketInfoLib& bucket);
     virtual bool Convert(const mObject& object, SStorageObjectItemInfoLib& item);
     virtual bool Convert(const mObject& object, SStorageObjectsInfoLib& objects);
@@ -66,6 +75,7 @@ public:
     // the record's is not); the version template when both its members are set. False for a rotation
     // period that is not a number of seconds.
     virtual bool Convert(const SKeyInfoLib& key, mObject& object);
+    virtual bool Convert(const SDataflowLaunchTemplateParametersInfoLib& launch, mObject& object);
     virtual bool Convert(const SStorageBucketInfoLib& bucket, mObject& object);
     virtual bool Convert(const SLabelInfoLib& labels, mObject& object);
 

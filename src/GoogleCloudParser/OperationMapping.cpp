@@ -28,7 +28,14 @@ bool CGoogleCloudParser::Convert(const mObject& object, SOperationInfoLib& opera
 }
 
 bool CGoogleCloudParser::Convert(const mObject& object, SOperationErrorInfoLib& error) {
-    error.code = GetStringValue(object, "code");
+    // Compute Engine names its codes ("ZONE_RESOURCE_POOL_EXHAUSTED"); Spanner's google.rpc.Status numbers
+    // them (6 for ALREADY_EXISTS), and a number read as text would be lost.
+    const auto code = object.find("code");
+    if (code != object.end() && code->second.type() == json_spirit::int_type)
+        error.code = code->second.is_uint64() ? std::to_string(code->second.get_uint64())
+                                              : std::to_string(code->second.get_int64());
+    else
+        error.code = GetStringValue(object, "code");
     error.message = GetStringValue(object, "message");
     return true;
 }

@@ -120,6 +120,16 @@ public:
     // with a key of another type are skipped.
     bool GetDiskEncryptionInfoJson(const std::vector<SDiskInfoLib>& disks, std::string& json);
 
+    // Cloud Spanner and Dataflow.
+    bool GetSpannerInstanceConfig(const std::string& projectId, const std::string& configName,
+                                  SSpannerInstanceConfigInfoLib& config);
+    // Appended, every page; an answer without the list is an empty list.
+    bool GetSpannerInstancesList(const std::string& projectId,
+                                 std::vector<SSpannerInstanceInfoLib>& instances);
+    bool GetSpannerDatabasesList(const std::string& projectId, const std::string& instanceId,
+                                 std::vector<SSpannerDatabaseInfoLib>& databases);
+    bool GetDataflowJobInfo(const std::string& projectId, const std::string& jobId, SDataflowJobInfoLib& job);
+
     bool GetStorageBuckets(const std::string& projectId, std::vector<SStorageBucketInfoLib>& buckets);
     // Every page of the listing, its objects and prefixes merged.
     bool GetStorageObjects(const std::string& bucket, const std::string& delimiter, const std::string& prefix,

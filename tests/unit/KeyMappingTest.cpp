@@ -24,7 +24,8 @@ TEST(KeyReader, Captures) {
     mappingtest::ExpectFields<SKeyInfoLib>(
         "kms/cryptokey-with-primary.json",
         {{0, Text,
-          "projects/cloud-custodian/locations/us-central1/keyRings/cloud-custodian/cryptoKeys/cloud-custodian|"
+          "projects/cloud-custodian/locations/us-central1/keyRings/cloud-custodian/cryptoKeys/"
+          "cloud-custodian|"
           "ENCRYPT_DECRYPT|ENABLED|GOOGLE_SYMMETRIC_ENCRYPTION|SOFTWARE||"}});
     mappingtest::ExpectFields<SKeyInfoLib>("kms/cryptokey-primary-destroyed.json",
                                            {{0, [](const SKeyInfoLib& k) { return k.state; }, "DESTROYED"}});
@@ -54,7 +55,7 @@ private:
 };
 
 TEST(KeyWriter, WritesTheRotationInUtc) {
-    ScopedTimeZone zone("Pacific/Kiritimati");  // UTC+14
+    ScopedTimeZone zone("Pacific/Kiritimati");     // UTC+14
     testsupport::ScopedFakeClock now(1767323045);  // 2026-01-02T03:04:05Z
     SKeyInfoLib key;
     key.purpose = "ENCRYPT_DECRYPT";

@@ -14,10 +14,12 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScriptedHttp.h"
 #include "tests/support/TempDir.h"
+#include "tests/unit/ScriptedOperationsFixture.h"
 
 namespace {
 
 using namespace GoogleCloudSDKWrapper;
+using OperationsTest = testsupport::ScriptedOperationsTest;
 using testsupport::Answer;
 
 const char kOperationUrl[] = "https://www.googleapis.com/compute/v1/projects/p/zones/z/operations/op-1";
@@ -36,51 +38,6 @@ std::string Operation(const std::string& status,
     }
     return text + "}";
 }
-
-// The clock moves on by the time slept, as it would.
-class MovingSleeper : public host::ISleeper {
-public:
-    explicit MovingSleeper(testsupport::FakeClock& clock) : m_clock(clock) {}
-    void Sleep(unsigned int milliseconds, const char*, int) override {
-        slept.push_back(milliseconds);
-        m_clock.Advance(milliseconds / 1000);
-    }
-    std::vector<unsigned int> slept;
-
-private:
-    testsupport::FakeClock& m_clock;
-};
-
-class OperationsTest : public ::testing::Test {
-protected:
-    OperationsTest() : m_scopedSleep(sleeper) {}
-
-    void SetUp() override {
-        settings = std::make_unique<testsupport::ScopedSettings>(
-            "[VirtualServer]\nnGoogleCloudOperationTimeout=20\nnGoogleCloudOperationWaitTime=5\n"
-            "nGoogleOperationRetryAttempts=2\nnGoogleOperationRetryIntervalInSeconds=10\n");
-        http.Queue(Answer(200, R"({"access_token":"t","expires_in":999999})"));
-        ASSERT_TRUE(connection.Connect("", "sa@p.iam", gcemu::GenerateRsaKeyPem(1024)));
-        operations = std::make_unique<CGoogleCloudOperations>(&state, &connection, &parser);
-        sent = http.script.requests.size();
-    }
-
-    size_t NewRequests() const { return http.script.requests.size() - sent; }
-    const host::HttpRequest& Request(size_t index) const { return http.script.requests.at(sent + index); }
-
-    testsupport::ScriptedHttp http;
-    testsupport::ScopedFakeClock time{1000000};
-    MovingSleeper sleeper{time.clock};
-    std::unique_ptr<testsupport::ScopedSettings> settings;
-    ZkGoogleCloudErrorState state;
-    CGoogleCloudConnection connection{&state};
-    CGoogleCloudParser parser;
-    std::unique_ptr<CGoogleCloudOperations> operations;
-    size_t sent = 0;
-
-private:
-    host::ScopedSleeper m_scopedSleep;
-};
 
 TEST_F(OperationsTest, ReadsItsTimingOnceAtConstruction) {
     EXPECT_EQ(operations->GetOperationTimeout(), 20u);
