@@ -169,7 +169,9 @@ public:
     bool CreateRegionalDiskSnapshot(const std::string& projectId, const std::string& diskName,
                                     const std::string& region, SSnapshotInfoLib& snapshot, const bool& wait);
     bool DeleteDiskSnapshot(const std::string& projectId, const std::string& snapshotName);
-    // The disk record's raw JSON (the backed-up disk) gives labels, licenses, interface and key.
+    // The disk record's raw JSON (the backed-up disk) gives labels, licenses, guest OS features and the
+    // interface; the encryption key is the record's own (isEncrypted and encryptionKey: set them from the
+    // backed-up disk, CheckAndGetEncryptionKeyName, to keep a customer-managed key).
     bool CreateDiskFromSnapshot(const std::string& projectId, const std::string& snapshot,
                                 const std::string& diskName, const std::string& zone,
                                 const std::string& region, const bool& regional, const std::string& diskType,
