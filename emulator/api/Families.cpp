@@ -20,7 +20,8 @@
     X(ComputeOperationsApi)        \
     X(ComputeDiskMutationsApi)     \
     X(ComputeInstanceMutationsApi) \
-    X(StorageApi)
+    X(StorageApi)                  \
+    X(SqlAdminApi)
 
 namespace gcemu {
 
