@@ -21,7 +21,8 @@
     X(ComputeDiskMutationsApi)     \
     X(ComputeInstanceMutationsApi) \
     X(StorageApi)                  \
-    X(SqlAdminApi)
+    X(SqlAdminApi)                 \
+    X(SpannerApi)
 
 namespace gcemu {
 
