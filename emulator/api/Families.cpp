@@ -22,7 +22,8 @@
     X(ComputeInstanceMutationsApi) \
     X(StorageApi)                  \
     X(SqlAdminApi)                 \
-    X(SpannerApi)
+    X(SpannerApi)                  \
+    X(DataflowApi)
 
 namespace gcemu {
 
