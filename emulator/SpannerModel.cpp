@@ -86,7 +86,11 @@ GoogleError SpannerNotFound(const std::string& kind, const std::string& name) {
 }
 
 bool IsSpannerDatabaseId(const std::string& id) {
-    if (id.size() < 2 || id.size() > 30 || id.front() < 'a' || id.front() > 'z' || !IsLowerOrDigit(id.back()))
+    return IsSpannerBackupId(id) && id.size() <= 30;
+}
+
+bool IsSpannerBackupId(const std::string& id) {
+    if (id.size() < 2 || id.size() > 60 || id.front() < 'a' || id.front() > 'z' || !IsLowerOrDigit(id.back()))
         return false;
     for (const char c : id)
         if (!IsLowerOrDigit(c) && c != '_' && c != '-') return false;

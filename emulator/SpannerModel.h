@@ -34,8 +34,9 @@ GoogleError SpannerMissingPermission(const std::string& permission, const std::s
 // 404 "Instance not found: <name>", "Database not found: <name>", "Instance config not found: <name>".
 GoogleError SpannerNotFound(const std::string& kind, const std::string& name);
 
-// Database ids: [a-z][a-z0-9_-]*[a-z0-9], 2 to 30 characters.
+// Database ids: [a-z][a-z0-9_-]*[a-z0-9], 2 to 30 characters; backup ids the same, up to 60.
 bool IsSpannerDatabaseId(const std::string& id);
+bool IsSpannerBackupId(const std::string& id);
 // Instance ids: [a-z][-a-z0-9]*[a-z0-9], 2 to 64 characters.
 bool IsSpannerInstanceId(const std::string& id);
 // Table names: a letter, then letters, digits and '_', at most 128 characters.

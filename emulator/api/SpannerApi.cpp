@@ -21,17 +21,12 @@ namespace {
 
 constexpr int64_t kLargestPage = 1000;  // the server's page when the client asks for none
 
-// Backup ids are database ids of up to 60 characters.
-bool IsBackupId(const std::string& id) {
-    return id.size() <= 60 && IsSpannerDatabaseId(id.size() > 30 ? id.substr(0, 29) + id.back() : id);
-}
-
 mObject RestoreInfo(const SeedEntry& database, const std::string& instanceName, int64_t created) {
     const SeedEntry restored(*database.Object("restoredFrom"), database.where() + ": restoredFrom");
     restored.Allow({"backup", "sourceDatabase", "createTime"});
     const std::string backup = restored.RequiredText("backup");
     const std::string source = restored.RequiredText("sourceDatabase");
-    if (!IsBackupId(backup)) restored.Fail("'" + backup + "' is not a backup id");
+    if (!IsSpannerBackupId(backup)) restored.Fail("'" + backup + "' is not a backup id");
     if (!IsSpannerDatabaseId(source)) restored.Fail("'" + source + "' is not a database id");
     const std::string backupName = instanceName + "/backups/" + backup;
     // The backup was taken within the month before the database was restored from it.
@@ -192,6 +187,9 @@ Response SpannerApi::ListInstances(const Request& request) {
     World::Txn world = m_context->world.Lock();
     if (!world.FindProject(request.Param("project")))
         return SpannerMissingPermission("instances.list", project).ToResponse();
+    if (!request.Query("filter").empty())
+        return SpannerError(400, "gcemu does not filter Spanner instances: " + request.Query("filter"))
+            .ToResponse();
     KeyedResources items;
     for (const auto& [key, instance] : world.List(collections::kSpannerInstances, project + "/instances/"))
         items.emplace_back(key, instance);

@@ -59,6 +59,10 @@ private:
         const std::string project = request.Param("project");
         World::Txn world = m_context->world.Lock();
         if (!world.FindProject(project)) return SqlNotAuthorized();
+        // Refused rather than ignored: a filtered list that came back whole would mislead.
+        if (!request.Query("filter").empty())
+            return SqlError(400, "invalid",
+                            "gcemu does not filter Cloud SQL instances: " + request.Query("filter"));
         KeyedResources instances;
         for (const auto& [key, instance] :
              world.List(collections::kSqlInstances, "projects/" + project + "/"))

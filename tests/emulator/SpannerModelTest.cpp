@@ -211,6 +211,8 @@ TEST_F(DatabaseTest, SpannerRefusesWhatGoogleRefuses) {
                 "NOT_FOUND");
     ExpectError(client().Get(kSpanner, kDatabases + "/nope"), 404,
                 "Database not found: " + std::string(kInstance) + "/databases/nope", "NOT_FOUND");
+    ExpectError(client().Get(kSpanner, "/v1/projects/gcemu-project-1/instances?filter=name:x"), 400,
+                "gcemu does not filter Spanner instances: name:x", "INVALID_ARGUMENT");
     ExpectError(client().Get(kSpanner, kDatabases + "?pageSize=x"), 400,
                 "Invalid value at 'page_size' (TYPE_INT32), \"x\"", "INVALID_ARGUMENT");
     ExpectError(client().Get(kSpanner, kDatabases + "/orders/operations/_auto_op_1"), 404,

@@ -136,6 +136,8 @@ TEST_F(DatabaseTest, SqlAnswersAsGoogleForWhatIsNotThere) {
         {kInstances + "?maxResults=many", 400, "invalid",
          "Invalid value at 'max_results' (TYPE_UINT32), \"many\""},
         {kInstances + "?pageToken=forged", 400, "invalid", "Invalid request: Invalid page token."},
+        {kInstances + "?filter=state:RUNNABLE", 400, "invalid",
+         "gcemu does not filter Cloud SQL instances: state:RUNNABLE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
