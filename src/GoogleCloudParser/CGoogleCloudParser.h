@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GoogleCloudConnection/Redaction.h"
 #include "GoogleCloudSDKWrapper/Records.h"
 #include "host/HbDebug.h"
 #include "host/ZkJson.h"
@@ -139,7 +140,8 @@ bool CGoogleCloudParser::ParseObject(const std::string& text, T& record) {
         if (!ZkJson::Unserialize(text, object)) return false;
         return Convert(object, record);
     } catch (const std::runtime_error& e) {
-        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(), text.c_str());
+        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(),
+                     RedactCredentials(text).c_str());
         return false;
     }
 }
@@ -182,7 +184,7 @@ bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& l
     } catch (const std::runtime_error& e) {
         AppendRecords(records, sink.records);  // those mapped before the failure stay
         logger.Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] - %s\n%s", listKey.c_str(),
-                     e.what(), text.c_str());
+                     e.what(), RedactCredentials(text).c_str());
         return false;
     }
 }
