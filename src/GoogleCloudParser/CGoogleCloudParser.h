@@ -51,6 +51,20 @@ public:
     virtual bool Convert(const mObject& object, SShieldedInstanceConfigInfoLib& shielded);
     virtual bool Convert(const mObject& object, SConfidentialInstanceConfigLib& confidential);
     virtual bool Convert(const mObject& object, SNodeAffinityInfo& affinity);
+    virtual bool Convert(const mObject& object, SBackupConfigurationInfoLib& backup);
+    virtual bool Convert(const mObject& object, SAuthorizedNetworksInfoLib& network);
+    virtual bool Convert(const mObject& object, SIpConfigurationInfoLib& ipConfiguration);
+    virtual bool Convert(const mObject& object, SLocationPreferenceInfoLib& preference);
+    virtual bool Convert(const mObject& object, SDatabaseFlagsInfoLib& flag);
+    virtual bool Convert(const mObject& object, SMaintenanceWindowInfoLib& window);
+    virtual bool Convert(const mObject& object, SSettingsInfoLib& settings);
+    virtual bool Convert(const mObject& object, SSslCertsInfoLib& cert);
+    virtual bool Convert(const mObject& object, SIpAddressesInfoLib& address);
+    virtual bool Convert(const mObject& object, SFailoverReplicaInfoLib& replica);
+    virtual bool Convert(const mObject& object, SOnPremisesConfigurationInfoLib& onPremises);
+    virtual bool Convert(const mObject& object, SMysqlReplicaConfigurationInfoLib& mysql);
+    virtual bool Convert(const mObject& object, SReplicaConfigurationInfoLib& replica);
+    virtual bool Convert(const mObject& object, SDBInstanceInfoLib& instance);
     // Appends the feature "type" of one guestOsFeatures element.
     virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
     virtual bool Convert(const mObject& object, SKeyInfoLib& key);
