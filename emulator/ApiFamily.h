@@ -12,9 +12,11 @@
 #include "emulator/Accounts.h"
 #include "emulator/ClientFiles.h"
 #include "emulator/ComputeOperations.h"
+#include "emulator/DataflowJobs.h"
 #include "emulator/Faults.h"
 #include "emulator/Journal.h"
 #include "emulator/Router.h"
+#include "emulator/SpannerOperations.h"
 #include "emulator/World.h"
 
 namespace gcemu {
@@ -35,6 +37,8 @@ struct EmulatorContext {
     Journal& journal;
     Faults& faults;
     Operations& operations;  // Compute Engine's long-running operations
+    SpannerOperations& spannerOperations;
+    DataflowJobs& dataflowJobs;
     // For the control API.
     std::function<ServiceAccountKey(const std::string& email)> makeServiceAccount;
     std::function<void()> resetWorld;

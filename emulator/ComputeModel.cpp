@@ -254,6 +254,16 @@ mObject SeedEntry::TextMap(const char* name) const {
     return *values;
 }
 
+int64_t SeedEntry::Time(const char* name, int64_t start, int days, const std::string& key) const {
+    if (Has(name)) {
+        const int64_t given = ParseRfc3339(Text(name));
+        if (given < 0) Fail(std::string("'") + name + "' is not an RFC 3339 time");
+        return given;
+    }
+    if (start < 0) start = 1672531200;  // 2023-01-01
+    return start + 3600 + static_cast<int64_t>(Digest64(key) % (static_cast<uint64_t>(days) * 86400));
+}
+
 std::string SeedEntry::CreationTimestamp(const std::string& projectCreateTime, const std::string& key) const {
     const std::string given = Text("creationTimestamp");
     if (!given.empty()) {

@@ -89,6 +89,9 @@ public:
     std::vector<std::string> Texts(const char* name) const;
     // An object of text values (labels); an empty object when absent.
     json_spirit::mObject TextMap(const char* name) const;
+    // The entry's RFC 3339 time member, or one derived from the key within some days after start (seconds
+    // since the epoch; a negative start is 2023-01-01).
+    int64_t Time(const char* name, int64_t start, int days, const std::string& key) const;
     // The entry's creationTimestamp, or one derived from the key after the project's creation.
     std::string CreationTimestamp(const std::string& projectCreateTime, const std::string& key) const;
     // The same, derived within 30 days after an earlier Compute timestamp (a snapshot after its disk).

@@ -40,8 +40,9 @@ Emulator::Emulator(Options options)
       m_journal(JournalFileFromEnvironment()),
       m_dispatcher(m_router, m_faults, m_accounts, m_journal) {
     m_context.reset(new EmulatorContext{
-        m_options, m_world, m_accounts, m_journal, m_faults, m_operations,
-        [this](const std::string& email) { return MakeServiceAccount(email); }, [this] { ResetWorld(); }});
+        m_options, m_world, m_accounts, m_journal, m_faults, m_operations, m_spannerOperations,
+        m_dataflowJobs, [this](const std::string& email) { return MakeServiceAccount(email); },
+        [this] { ResetWorld(); }});
     m_families = MakeApiFamilies();
     for (const auto& family : m_families) family->Register(m_router, *m_context);
     SeedFamilies();
@@ -133,6 +134,8 @@ void Emulator::ResetWorld() {
     m_journal.Clear();
     m_faults.Clear();
     m_operations.Reset();
+    m_spannerOperations.Reset();
+    m_dataflowJobs.Reset();
 }
 
 void Emulator::SeedFamilies() {
@@ -140,6 +143,8 @@ void Emulator::SeedFamilies() {
     world.Reseed();
     for (const auto& family : m_families) family->Seed(world);
     m_operations.Forget(world);
+    m_spannerOperations.Forget();
+    m_dataflowJobs.Forget();
 }
 
 }  // namespace gcemu

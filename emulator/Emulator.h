@@ -63,10 +63,13 @@ public:
     Accounts& accounts() { return m_accounts; }
     // Compute Engine operations: how many polls they take, and injected operation failures.
     Operations& operations() { return m_operations; }
+    // Cloud Spanner's database operations and Dataflow's jobs: polls until they end, injected failures.
+    SpannerOperations& spannerOperations() { return m_spannerOperations; }
+    DataflowJobs& dataflowJobs() { return m_dataflowJobs; }
     const Options& options() const { return m_options; }
 
-    // The world back to its seed, the journal, the faults and the operations emptied, operations back to
-    // their default polls. Accounts and tokens stay.
+    // The world back to its seed, the journal, the faults and the operations and jobs emptied, operations
+    // and jobs back to their default polls. Accounts and tokens stay.
     void ResetWorld();
 
 private:
@@ -75,6 +78,8 @@ private:
     const Options m_options;
     World m_world;
     Operations m_operations{m_world};
+    SpannerOperations m_spannerOperations{m_world, 2};
+    DataflowJobs m_dataflowJobs{m_world, 2};
     Accounts m_accounts;
     Journal m_journal;
     Faults m_faults;

@@ -147,6 +147,32 @@ GoogleError ForStatus(int httpStatus) {
     }
 }
 
+GoogleError RpcError(int httpStatus, const std::string& message) {
+    GoogleError error = Make(httpStatus, message);
+    error.reason.clear();
+    return error;
+}
+
+namespace {
+// In google.rpc.Code's order: the index is the number.
+constexpr const char* kRpcCodes[] = {
+    "OK",        "CANCELLED",      "UNKNOWN",           "INVALID_ARGUMENT",   "DEADLINE_EXCEEDED",
+    "NOT_FOUND", "ALREADY_EXISTS", "PERMISSION_DENIED", "RESOURCE_EXHAUSTED", "FAILED_PRECONDITION",
+    "ABORTED",   "OUT_OF_RANGE",   "UNIMPLEMENTED",     "INTERNAL",           "UNAVAILABLE",
+    "DATA_LOSS", "UNAUTHENTICATED"};
+}  // namespace
+
+int RpcCode(const std::string& statusName) {
+    for (size_t code = 0; code < sizeof kRpcCodes / sizeof kRpcCodes[0]; ++code)
+        if (statusName == kRpcCodes[code]) return static_cast<int>(code);
+    return -1;
+}
+
+const char* RpcStatusName(int code) {
+    return code >= 0 && code < static_cast<int>(sizeof kRpcCodes / sizeof kRpcCodes[0]) ? kRpcCodes[code]
+                                                                                        : nullptr;
+}
+
 GoogleError MissingCredentials() {
     GoogleError error =
         Make(401, std::string("Request is missing required authentication credential.") + kAuthHelp);

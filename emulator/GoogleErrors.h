@@ -43,6 +43,14 @@ GoogleError AlreadyExists(const std::string& resourceName);
 GoogleError FailedPrecondition(const std::string& message);
 // Any status with Google's usual text for it (fault injection with no body of its own).
 GoogleError ForStatus(int httpStatus);
+// As the APIs Google serves from gRPC answer (Cloud Spanner, Dataflow): code, message and status, no
+// errors[].
+GoogleError RpcError(int httpStatus, const std::string& message);
+
+// google.rpc.Code: the number of a canonical status name ("ALREADY_EXISTS" -> 6), -1 for none; and the
+// name of a number, null for none.
+int RpcCode(const std::string& statusName);
+const char* RpcStatusName(int code);
 
 // 401 for a request without a bearer token, and for a token that is unknown, expired or revoked.
 GoogleError MissingCredentials();

@@ -9,6 +9,7 @@
 
 #include "emulator/Encoding.h"
 #include "emulator/GoogleErrors.h"
+#include "host/HostClock.h"
 #include "host/ZkJson.h"
 
 namespace gcemu {
@@ -257,6 +258,28 @@ const mObject& PutObject(World::Txn& world, const mObject& bucket, const std::st
     data["data"] = content;
     world.Put(collections::kObjectData, key, std::move(data));
     return world.Put(collections::kObjects, key, std::move(object));
+}
+
+namespace {
+constexpr char kGenerationKey[] = "generation";
+
+uint64_t LastGeneration(World::Txn& world) {
+    const mObject* state = world.Find(collections::kStorageState, kGenerationKey);
+    return state ? static_cast<uint64_t>(state->at("last").get_int64()) : 0;
+}
+}  // namespace
+
+uint64_t NextGeneration(World::Txn& world) {
+    const uint64_t now = static_cast<uint64_t>(std::max<int64_t>(host::Now(), 0)) * 1000000;
+    const uint64_t next = std::max(now, LastGeneration(world) + 1);
+    world.Put(collections::kStorageState, kGenerationKey, mObject{{"last", static_cast<int64_t>(next)}});
+    return next;
+}
+
+void NoteGeneration(World::Txn& world, uint64_t generation) {
+    if (generation > LastGeneration(world))
+        world.Put(collections::kStorageState, kGenerationKey,
+                  mObject{{"last", static_cast<int64_t>(generation)}});
 }
 
 const mObject* FindProjectByIdOrNumber(World::Txn& world, const std::string& project) {

@@ -18,6 +18,8 @@ inline constexpr char kBuckets[] = "storage.buckets";
 inline constexpr char kObjects[] = "storage.objects";
 // {"data": bytes} by the same key as the object.
 inline constexpr char kObjectData[] = "storage.objectData";
+// {"last": the latest generation given} under "generation".
+inline constexpr char kStorageState[] = "storage.state";
 }  // namespace collections
 
 // Cloud Storage's JSON errors carry no "status" member.
@@ -55,6 +57,11 @@ const json_spirit::mObject& PutObject(World::Txn& world, const json_spirit::mObj
                                       const std::string& name, const std::string& content,
                                       const std::string& contentType, uint64_t generation,
                                       const std::string& timeCreated);
+
+// Generations are creation times in microseconds, as on Google, and grow with every upload: the next one,
+// and a seeded object's noted so that later uploads come after it even in a world dated ahead.
+uint64_t NextGeneration(World::Txn& world);
+void NoteGeneration(World::Txn& world, uint64_t generation);
 
 // The Resource Manager project named by id or number; null when the world has none.
 const json_spirit::mObject* FindProjectByIdOrNumber(World::Txn& world, const std::string& project);

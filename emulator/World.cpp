@@ -27,9 +27,11 @@ constexpr uint64_t kFirstId = 1000000000000000001ULL;
 // error: ignored, it would leave a world without what the test meant it to hold.
 constexpr std::initializer_list<const char*> kTopLevelMembers = {"projects", "locations", "imageProjects"};
 constexpr std::initializer_list<const char*> kProjectMembers = {
-    "projectId", "projectNumber", "name",      "labels",      "parent",     "createTime", "lifecycleState",
-    "compute",   "regions",       "networks",  "subnetworks", "nodeGroups", "disks",      "images",
-    "snapshots", "instances",     "sharedVpc", "buckets",     "keyRings"};
+    "projectId",       "projectNumber",  "name",    "labels",   "parent",
+    "createTime",      "lifecycleState", "compute", "regions",  "networks",
+    "subnetworks",     "nodeGroups",     "disks",   "images",   "snapshots",
+    "instances",       "sharedVpc",      "buckets", "keyRings", "sqlInstances",
+    "spannerInstances"};
 
 void AllowOnly(const mObject& object, std::initializer_list<const char*> names, const std::string& where) {
     for (const auto& member : object) {
@@ -187,6 +189,16 @@ void World::Txn::Reseed() {
 
 std::string FormatRfc3339(int64_t epochSecs) {
     return FormatTime(epochSecs, 0);
+}
+
+std::string FormatMicrosTime(int64_t epochSecs, const std::string& key) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
+    const unsigned micros = ((digest[0] << 16) | (digest[1] << 8) | digest[2]) % 1000000;
+    char fraction[16];
+    std::snprintf(fraction, sizeof fraction, ".%06u", micros);
+    const std::string whole = FormatTime(epochSecs, 0);
+    return whole.substr(0, whole.find('.')) + fraction + "Z";
 }
 
 std::string FormatComputeTimestamp(int64_t epochSecs) {

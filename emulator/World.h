@@ -91,6 +91,9 @@ const char* DefaultWorldText();
 
 // "2023-05-04T10:11:12.000Z", as Resource Manager and most newer APIs write times.
 std::string FormatRfc3339(int64_t epochSecs);
+// "2023-05-04T10:11:12.426290Z", as Cloud Spanner and Dataflow write times: the microseconds are derived
+// from the key (a resource name), so that a world gives the same times in every run.
+std::string FormatMicrosTime(int64_t epochSecs, const std::string& key);
 // "2023-05-04T03:11:12.000-07:00", as Compute Engine writes creationTimestamp.
 std::string FormatComputeTimestamp(int64_t epochSecs);
 // RFC 3339 text with 'Z' or an offset, fractions ignored; -1 when it cannot be read.

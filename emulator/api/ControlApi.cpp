@@ -1,6 +1,7 @@
 // The emulator's own control API, for standalone use (tests in the same process use the C++ API): the
-// journal, faults, Compute operations (polls and failures), world reset and service accounts. Served on the
-// emulator's port for the hosts localhost and 127.0.0.1, without authentication.
+// journal, faults, Compute operations, Spanner operations and Dataflow jobs (polls and failures), world
+// reset and service accounts. Served on the emulator's port for the hosts localhost and 127.0.0.1, without
+// authentication.
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,14 @@ mObject BodyObject(const Request& request) {
     return body;
 }
 
+// "pollsUntilDone" of the body, a number.
+int PollsOf(const mObject& body) {
+    const auto polls = body.find("pollsUntilDone");
+    if (polls == body.end() || polls->second.type() != json_spirit::int_type)
+        throw std::invalid_argument("\"pollsUntilDone\" must be a number");
+    return polls->second.get_int();
+}
+
 // Runs an action whose bad input is a 400 for the caller, not a failure of the emulator.
 template <typename Action>
 Handler Checked(Action action) {
@@ -34,6 +43,35 @@ Handler Checked(Action action) {
 }
 
 class ControlApi : public ApiFamily {
+    // base + "/polls" {"pollsUntilDone"}, "/finish", "/faults" (POST one, DELETE all) for Spanner's
+    // operations or Dataflow's jobs.
+    template <typename Work, typename ReadFault>
+    static void AddPolledWork(Router& router, const std::string& base, Work& work, ReadFault readFault) {
+        const auto& hosts = hosts::kControl;
+        router.Add(hosts, "POST", base + "/polls", Checked([&work](const Request& request) {
+                       work.SetPollsUntilDone(PollsOf(BodyObject(request)));
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "POST", base + "/finish", Checked([&work](const Request&) {
+                       work.FinishAll();
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "POST", base + "/faults", Checked([&work, readFault](const Request& request) {
+                       work.AddFault(readFault(BodyObject(request)));
+                       mObject body;
+                       body["pending"] = static_cast<int64_t>(work.PendingFaults());
+                       return Response::Json(body);
+                   }),
+                   Auth::kNone);
+        router.Add(hosts, "DELETE", base + "/faults", Checked([&work](const Request&) {
+                       work.ClearFaults();
+                       return Response::Json(mObject());
+                   }),
+                   Auth::kNone);
+    }
+
 public:
     const char* Name() const override { return "control"; }
 
@@ -74,14 +112,12 @@ public:
                    Auth::kNone);
         router.Add(hosts, "POST", "/_gcemu/operations/polls", Checked([ctx](const Request& request) {
                        const mObject body = BodyObject(request);
-                       const auto polls = body.find("pollsUntilDone");
-                       if (polls == body.end() || polls->second.type() != json_spirit::int_type)
-                           throw std::invalid_argument("\"pollsUntilDone\" must be a number");
+                       const int polls = PollsOf(body);
                        const std::string type = ZkJson::GetStringValue(body, "operationType");
                        if (type.empty()) {
-                           ctx->operations.SetPollsUntilDone(polls->second.get_int());
+                           ctx->operations.SetPollsUntilDone(polls);
                        } else {
-                           ctx->operations.SetPollsUntilDone(type, polls->second.get_int());
+                           ctx->operations.SetPollsUntilDone(type, polls);
                        }
                        return Response::Json(mObject());
                    }),
@@ -91,6 +127,8 @@ public:
                        return Response::Json(mObject());
                    }),
                    Auth::kNone);
+        AddPolledWork(router, "/_gcemu/spanner/operations", ctx->spannerOperations, SpannerFaultFromJson);
+        AddPolledWork(router, "/_gcemu/dataflow/jobs", ctx->dataflowJobs, DataflowFaultFromJson);
         router.Add(hosts, "POST", "/_gcemu/reset", Checked([ctx](const Request&) {
                        ctx->resetWorld();
                        return Response::Json(mObject());

@@ -20,7 +20,10 @@
     X(ComputeOperationsApi)        \
     X(ComputeDiskMutationsApi)     \
     X(ComputeInstanceMutationsApi) \
-    X(StorageApi)
+    X(StorageApi)                  \
+    X(SqlAdminApi)                 \
+    X(SpannerApi)                  \
+    X(DataflowApi)
 
 namespace gcemu {
 

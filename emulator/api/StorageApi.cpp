@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "emulator/StorageModel.h"
-#include "host/HostClock.h"
 #include "host/ZkJson.h"
 
 namespace gcemu {
@@ -70,8 +69,7 @@ void StorageApi::Seed(World::Txn& world) {
                     created +
                     static_cast<int64_t>(std::stoull(StableId(fields.name + "/" + name)) % (30 * 86400));
                 const uint64_t generation = static_cast<uint64_t>(objectCreated) * 1000000 + 1;
-                // Uploads over a seeded object get a later generation even in a world dated ahead.
-                m_lastGeneration = std::max(m_lastGeneration, generation);
+                NoteGeneration(world, generation);
                 PutObject(world, bucket, name, content.get_str(), "text/plain", generation,
                           FormatRfc3339(objectCreated));
             }
@@ -88,12 +86,6 @@ int64_t StorageApi::SeededTime(const SeedEntry& entry, const char* member, int64
     }
     return std::max<int64_t>(start, 0) +
            static_cast<int64_t>(std::stoull(StableId(key)) % (static_cast<uint64_t>(days) * 86400));
-}
-
-uint64_t StorageApi::NextGeneration() {
-    const uint64_t now = static_cast<uint64_t>(std::max<int64_t>(host::Now(), 0)) * 1000000;
-    m_lastGeneration = std::max(now, m_lastGeneration + 1);
-    return m_lastGeneration;
 }
 
 std::unique_ptr<ApiFamily> MakeStorageApi() {

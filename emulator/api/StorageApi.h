@@ -31,8 +31,6 @@ private:
     // The entry's time, or one derived from the key within some days after the start.
     static int64_t SeededTime(const SeedEntry& entry, const char* member, int64_t start, int days,
                               const std::string& key);
-    // Generations are creation times in microseconds, as on Google, and grow with every upload.
-    uint64_t NextGeneration();
 
     Response InsertBucket(const Request& request);
     Response GetBucket(const Request& request);
@@ -52,7 +50,6 @@ private:
     static Response Media(const json_spirit::mObject& object, const json_spirit::mObject& data);
 
     EmulatorContext* m_context = nullptr;
-    uint64_t m_lastGeneration = 0;  // under the world's lock
 };
 
 }  // namespace gcemu

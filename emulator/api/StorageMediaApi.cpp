@@ -37,8 +37,8 @@ Response StorageApi::InsertObject(const Request& request) {
     const mObject* bucket = world.Find(collections::kBuckets, bucketName);
     if (!bucket) return NoSuchBucket();
     const int64_t now = host::Now();
-    return Response::Json(
-        PutObject(world, *bucket, name, request.body, contentType, NextGeneration(), FormatRfc3339(now)));
+    return Response::Json(PutObject(world, *bucket, name, request.body, contentType, NextGeneration(world),
+                                    FormatRfc3339(now)));
 }
 
 Response StorageApi::DownloadObject(const Request& request) {

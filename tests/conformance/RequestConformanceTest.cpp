@@ -242,4 +242,62 @@ TEST(RequestConformance, KmsRequestsAreCheckedAgainstTheKmsDocument) {
     }
 }
 
+// The Cloud SQL Admin, Cloud Spanner and Dataflow requests the library sends for database backups reach
+// their documents' methods, and what departs from them is caught.
+TEST(RequestConformance, DatabaseRequestsAreCheckedAgainstTheirDocuments) {
+    const auto request = [](const char* host, const std::string& method, const std::string& path,
+                            std::vector<std::string> parameters, const std::string& body) {
+        return Entry{method, host, path, body, std::move(parameters)};
+    };
+    const std::string sql = "/sql/v1beta4/projects/p1/instances";
+    const std::string instance = "/v1/projects/p1/instances/orders";
+    const std::string launch = "/v1b3/projects/p1/locations/us-central1/templates:launch";
+    const char* kSql = "sqladmin.googleapis.com";
+    const char* kSpanner = "spanner.googleapis.com";
+    const char* kDataflow = "dataflow.googleapis.com";
+    const Entry library[] = {
+        request(kSql, "GET", sql, {}, ""),
+        request(kSql, "GET", sql, {"pageToken"}, ""),
+        request(kSpanner, "GET", "/v1/projects/p1/instanceConfigs/regional-us-central1", {}, ""),
+        request(kSpanner, "GET", "/v1/projects/p1/instances", {"pageToken"}, ""),
+        request(kSpanner, "GET", instance + "/databases", {"pageToken"}, ""),
+        request(kSpanner, "POST", instance + "/databases", {},
+                R"({"createStatement":"CREATE DATABASE `orders_2024`"})"),
+        request(kSpanner, "GET", instance + "/databases/orders_2024/operations/_auto_op_0123456789abcdef", {},
+                ""),
+        request(
+            kDataflow, "POST", launch, {"gcsPath"},
+            R"({"jobName":"cloud-spanner-export-orders-orders-2024","parameters":{"databaseId":"orders_2024",)"
+            R"("instanceId":"orders","outputDir":"gs://b/f/"}})"),
+        request(kDataflow, "GET", "/v1b3/projects/p1/locations/us-central1/jobs/2024-06-19_09_43_07-1234", {},
+                ""),
+    };
+    Documents documents;
+    Findings findings;
+    for (const Entry& entry : library) Check(entry, documents, findings);
+    EXPECT_TRUE(findings.violations.empty()) << findings.Summary();
+    EXPECT_EQ(
+        findings.methodsSeen,
+        (std::set<std::string>{
+            "sql.instances.list", "spanner.projects.instanceConfigs.get", "spanner.projects.instances.list",
+            "spanner.projects.instances.databases.list", "spanner.projects.instances.databases.create",
+            "spanner.projects.instances.databases.operations.get",
+            "dataflow.projects.locations.templates.launch", "dataflow.projects.locations.jobs.get"}));
+
+    const Entry departing[] = {
+        request(kSql, "GET", sql, {"pageSize"}, ""),
+        request(kSpanner, "GET", "/v1/projects/p1/instances", {"maxResults"}, ""),
+        request(kSpanner, "POST", instance + "/databases", {}, R"({"statement":"CREATE DATABASE d"})"),
+        request(kDataflow, "POST", launch, {"template"}, R"({"jobName":"j"})"),
+        request(kDataflow, "POST", launch, {"gcsPath"}, R"({"job_name":"j"})"),
+        request(kDataflow, "GET", "/v1b3/projects/p1/locations/us-central1/jobs", {"job"}, ""),
+    };
+    for (const Entry& entry : departing) {
+        SCOPED_TRACE(entry.method + " " + entry.path + " " + entry.body);
+        Findings found;
+        Check(entry, documents, found);
+        EXPECT_EQ(1u, found.violations.size()) << found.Summary();
+    }
+}
+
 }  // namespace

@@ -57,6 +57,10 @@ public:
         return Finish(path, Client(host).Patch(path, body, contentType));
     }
 
+    HttpReply Delete(const std::string& host, const std::string& path) {
+        return Finish(path, Client(host).Delete(path));
+    }
+
 private:
     httplib::SSLClient& Client(const std::string& host) {
         auto& client = m_clients[host];
