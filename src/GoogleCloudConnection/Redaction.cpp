@@ -6,10 +6,11 @@ namespace GoogleCloudSDKWrapper {
 namespace {
 
 const char kRedacted[] = "[REDACTED]";
-// A customer-supplied disk key ("rawKey", or the RSA-wrapped "rsaEncryptedKey") is as secret as a token.
-const char* const kJsonSecrets[] = {"\"access_token\"", "\"refresh_token\"",  "\"id_token\"",
-                                    "\"private_key\"",  "\"client_secret\"",  "\"assertion\"",
-                                    "\"rawKey\"",       "\"rsaEncryptedKey\""};
+// A customer-supplied disk key ("rawKey", or the RSA-wrapped "rsaEncryptedKey") is as secret as a token,
+// and so are a Cloud SQL replica's replication "password" and TLS "clientKey".
+const char* const kJsonSecrets[] = {
+    "\"access_token\"", "\"refresh_token\"", "\"id_token\"",        "\"private_key\"", "\"client_secret\"",
+    "\"assertion\"",    "\"rawKey\"",        "\"rsaEncryptedKey\"", "\"password\"",    "\"clientKey\""};
 
 size_t SkipBlanks(const std::string& text, size_t pos) {
     while (pos < text.size() &&

@@ -6,8 +6,9 @@
 namespace GoogleCloudSDKWrapper {
 
 // The text with the values of credential members replaced by "[REDACTED]": in JSON, the string
-// values of "access_token", "refresh_token", "id_token", "private_key", "client_secret" and
-// "assertion"; in a form body, the "assertion" field. Everything else is kept as it was.
+// values of "access_token", "refresh_token", "id_token", "private_key", "client_secret", "assertion",
+// the disk keys "rawKey" and "rsaEncryptedKey", and a Cloud SQL replica's "password" and "clientKey";
+// in a form body, the "assertion" field. Everything else is kept as it was.
 std::string RedactCredentials(const std::string& text);
 
 }  // namespace GoogleCloudSDKWrapper

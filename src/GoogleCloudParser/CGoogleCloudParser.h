@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GoogleCloudConnection/Redaction.h"
 #include "GoogleCloudSDKWrapper/Records.h"
 #include "host/HbDebug.h"
 #include "host/ZkJson.h"
@@ -50,6 +51,20 @@ public:
     virtual bool Convert(const mObject& object, SShieldedInstanceConfigInfoLib& shielded);
     virtual bool Convert(const mObject& object, SConfidentialInstanceConfigLib& confidential);
     virtual bool Convert(const mObject& object, SNodeAffinityInfo& affinity);
+    virtual bool Convert(const mObject& object, SBackupConfigurationInfoLib& backup);
+    virtual bool Convert(const mObject& object, SAuthorizedNetworksInfoLib& network);
+    virtual bool Convert(const mObject& object, SIpConfigurationInfoLib& ipConfiguration);
+    virtual bool Convert(const mObject& object, SLocationPreferenceInfoLib& preference);
+    virtual bool Convert(const mObject& object, SDatabaseFlagsInfoLib& flag);
+    virtual bool Convert(const mObject& object, SMaintenanceWindowInfoLib& window);
+    virtual bool Convert(const mObject& object, SSettingsInfoLib& settings);
+    virtual bool Convert(const mObject& object, SSslCertsInfoLib& cert);
+    virtual bool Convert(const mObject& object, SIpAddressesInfoLib& address);
+    virtual bool Convert(const mObject& object, SFailoverReplicaInfoLib& replica);
+    virtual bool Convert(const mObject& object, SOnPremisesConfigurationInfoLib& onPremises);
+    virtual bool Convert(const mObject& object, SMysqlReplicaConfigurationInfoLib& mysql);
+    virtual bool Convert(const mObject& object, SReplicaConfigurationInfoLib& replica);
+    virtual bool Convert(const mObject& object, SDBInstanceInfoLib& instance);
     // Appends the feature "type" of one guestOsFeatures element.
     virtual bool Convert(const mObject& object, SGuestOSFeaturesLib& features);
     virtual bool Convert(const mObject& object, SKeyInfoLib& key);
@@ -149,7 +164,8 @@ bool CGoogleCloudParser::ParseObject(const std::string& text, T& record) {
         if (!ZkJson::Unserialize(text, object)) return false;
         return Convert(object, record);
     } catch (const std::runtime_error& e) {
-        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(), text.c_str());
+        logger.Error(__PRETTY_FUNCTION__, "Exception parsing json object - %s\n%s", e.what(),
+                     RedactCredentials(text).c_str());
         return false;
     }
 }
@@ -192,7 +208,7 @@ bool CGoogleCloudParser::ParseList(const std::string& text, const std::string& l
     } catch (const std::runtime_error& e) {
         AppendRecords(records, sink.records);  // those mapped before the failure stay
         logger.Error(__PRETTY_FUNCTION__, "Exception parsing json list [%s] - %s\n%s", listKey.c_str(),
-                     e.what(), text.c_str());
+                     e.what(), RedactCredentials(text).c_str());
         return false;
     }
 }

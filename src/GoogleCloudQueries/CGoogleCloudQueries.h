@@ -135,6 +135,18 @@ public:
     bool GetStorageObjects(const std::string& bucket, const std::string& delimiter, const std::string& prefix,
                            SStorageObjectsInfoLib& objects);
 
+    // Cloud SQL. The database instances found are kept here, in the order found; mask and option are
+    // not used. A refresh appends the project's instances to the cache: all of them, or none when a
+    // page is refused (a 404 too: it is recorded and fails) or is no list. A project without instances
+    // answers without "items", which is an empty list.
+    bool RefreshDBInstanceInfoList(std::string projectId, UINT64 mask, int option);
+    // The cache, in order; never a request.
+    bool GetDBInstanceInfoList(std::vector<SDBInstanceInfoLib>& instances, UINT64 mask, int option);
+    // A refresh over many projects rebuilds the cache: Begin sets the cache aside and empties it; End
+    // keeps what the refreshes since Begin found or, when told not to, puts the set-aside cache back.
+    void BeginDBInstanceRefresh();
+    void EndDBInstanceRefresh(bool keepFound);
+
 private:
     enum class ListOutcome { kRequestFailed, kNoList, kListed };
 
@@ -159,6 +171,8 @@ private:
     CGoogleCloudConnection* connection;
     CGoogleCloudParser* parser;
     HbDebug logger;
+    std::vector<SDBInstanceInfoLib> dbInstances;
+    std::vector<SDBInstanceInfoLib> dbInstancesBeforeRefresh;
 };
 
 }  // namespace GoogleCloudSDKWrapper
