@@ -135,6 +135,7 @@ public:
         m_errorBuffer[0] = '\0';
         m_receiving = &response;
         m_stall = Stall();
+        m_tooLarge = false;
         m_stall.lastProgress = std::chrono::steady_clock::now();
 
         std::string failure;
@@ -157,7 +158,11 @@ public:
         if (result != CURLE_OK) {
             // A partial answer (cut off mid-body, say) must not be taken for a response.
             response = HttpResponse();
-            if (m_stall.stalled)
+            if (m_tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+                response.error = "the answer is larger than " +
+                                 std::to_string(m_options.maxResponseBytes >> 20) +
+                                 " MB (nHttpMaxResponseMB); it was refused";
+            else if (m_stall.stalled)
                 response.error = "nothing was sent or received for " + std::to_string(StallLimitSecs()) +
                                  " s; the request was given up";
             else
@@ -191,6 +196,12 @@ private:
         // The stall limit is ours (OnProgress): libcurl's low-speed check averages over a few seconds, so
         // a request body sent at once kept a stalled POST alive for seconds beyond the limit.
         set(curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L));
+        // And a trickle of less than a byte a second for as long ends it too.
+        set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
+        set(curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, StallLimitSecs()));
+        // An announced length beyond the cap is refused before the body; OnBody holds the rest to it.
+        set(curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE,
+                             static_cast<curl_off_t>(m_options.maxResponseBytes)));
         set(curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlHttpExchange::OnProgress));
         set(curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this));
         set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPALIVE, 1L));
@@ -332,7 +343,13 @@ private:
     static size_t OnBody(char* data, size_t size, size_t count, void* context) {
         auto* self = static_cast<CurlHttpExchange*>(context);
         const size_t length = size * count;
-        if (self->m_receiving) self->m_receiving->body.append(data, length);
+        if (!self->m_receiving) return length;
+        std::string& body = self->m_receiving->body;
+        if (body.size() + length > self->m_options.maxResponseBytes) {
+            self->m_tooLarge = true;
+            return 0;  // ends the transfer
+        }
+        body.append(data, length);
         return length;
     }
 
@@ -354,6 +371,7 @@ private:
         bool stalled = false;
     };
     Stall m_stall;
+    bool m_tooLarge = false;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // libcurl over TLS; unit tests install a scripted one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,8 +36,9 @@ struct HttpClientOptions {
     std::string connectTo;  // HOST:PORT every connection goes to (TLS still checks the URL's host)
     std::string proxy;
     long connectTimeoutSecs = 30;
-    long stallTimeoutSecs = 120;  // no byte received for this long ends the request
-    bool keepAlive = true;        // one connection reused across requests
+    long stallTimeoutSecs = 120;               // no byte received for this long ends the request
+    bool keepAlive = true;                     // one connection reused across requests
+    uint64_t maxResponseBytes = 256ull << 20;  // a larger answer is refused, not held
 };
 
 class HOST_API IHttpExchange {

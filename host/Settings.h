@@ -56,6 +56,12 @@ inline constexpr TextKey kProxy{"GoogleCloud", "sProxy", ""};
 // At least a second each: 0 would mean "wait for ever" to libcurl.
 inline constexpr NumberKey kHttpConnectTimeout{"GoogleCloud", "nHttpConnectTimeoutSecs", 30, 1, 3600};
 inline constexpr NumberKey kHttpStallTimeout{"GoogleCloud", "nHttpStallTimeoutSecs", 120, 1, 86400};
+// A read (GET) that fails for a passing reason is sent again this many times at most; 0: never again.
+inline constexpr NumberKey kHttpRetryAttempts{"GoogleCloud", "nHttpRetryAttempts", 3, 0, 10};
+// The longest pause before a resend, whatever the back-off or the server's Retry-After asks.
+inline constexpr NumberKey kHttpRetryMaxDelay{"GoogleCloud", "nHttpRetryMaxDelaySecs", 32, 1, 3600};
+// An answer larger than this is refused rather than held in memory.
+inline constexpr NumberKey kHttpMaxResponseMB{"GoogleCloud", "nHttpMaxResponseMB", 256, 1, 4096};
 
 // Endpoint hosts (overridable for private or restricted endpoints).
 inline constexpr TextKey kComputeHost{"GoogleCloud", "sComputeHost", "compute.googleapis.com"};

@@ -71,6 +71,8 @@ bool ZKLibCurl::ZKLibCurlInit(const char* defaultHeader, bool keepAlive, bool ht
     options.connectTimeoutSecs = static_cast<long>(host::settings::Read(host::settings::kHttpConnectTimeout));
     options.stallTimeoutSecs = static_cast<long>(host::settings::Read(host::settings::kHttpStallTimeout));
     options.keepAlive = keepAlive;
+    options.maxResponseBytes = static_cast<uint64_t>(host::settings::Read(host::settings::kHttpMaxResponseMB))
+                               << 20;
 
     m_exchange = host::MakeHttpExchange(options);
     if (!m_exchange) {

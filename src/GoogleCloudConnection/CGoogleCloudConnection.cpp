@@ -8,11 +8,13 @@
 
 #include "GoogleCloudConnection/Endpoints.h"
 #include "GoogleCloudConnection/Redaction.h"
+#include "GoogleCloudConnection/RetryPolicy.h"
 #include "GoogleCloudConnection/UrlComposition.h"
 #include "GoogleCloudErrorHandler/GoogleErrorBody.h"
 #include "host/HostClock.h"
 #include "host/JtString.h"
 #include "host/Settings.h"
+#include "host/XwSleep.h"
 #include "host/ZKLibCurl.h"
 
 namespace GoogleCloudSDKWrapper {
@@ -75,6 +77,8 @@ bool CGoogleCloudConnection::InitCurl() {
         logger.Error(__PRETTY_FUNCTION__, "Failed to set curl option:[CURLOPT_NOSIGNAL]");
         return false;
     }
+    retryAttempts = host::settings::Read(host::settings::kHttpRetryAttempts);
+    retryMaxDelaySecs = host::settings::Read(host::settings::kHttpRetryMaxDelay);
     curlInitialized = true;
     return true;
 }
@@ -122,24 +126,47 @@ bool CGoogleCloudConnection::sendReq(const std::string& projectId, int requestTy
         logger.Debug(__PRETTY_FUNCTION__, "Refreshing access token.");
         if (!RefreshAccessToken()) return false;
     }
-    if (_sendReqFull(projectId, requestType, path, body, response)) return true;
+    if (SendWithRetries(projectId, requestType, path, body, response)) return true;
     // One renewal and one resend, and only for the server's token refusal.
     if (IsAccessTokenExpired() && RefreshAccessToken())
-        return _sendReqFull(projectId, requestType, path, body, response);
+        return SendWithRetries(projectId, requestType, path, body, response);
     return false;
+}
+
+// A read that failed for a passing reason (a 503, a reset) is sent again after a pause; anything else
+// ends at the first answer, which the caller then sees as it came.
+bool CGoogleCloudConnection::SendWithRetries(const std::string& projectId, int requestType,
+                                             const std::string& path, const std::string& body,
+                                             std::string& response) {
+    TransientRetryPolicy retries(requestType == kGet && !fetchingToken, retryAttempts);
+    ExponentialBackoff backoff(1, retryMaxDelaySecs);
+    for (uint32_t attempt = 1;; ++attempt) {
+        if (_sendReqFull(projectId, requestType, path, body, response)) return true;
+        const int64_t status = httpClient->GetHttpErrorCode();
+        if (!exchanged || !retries.OnFailure(status)) return false;
+        const uint64_t delayMs =
+            backoff.NextDelayMs(httpClient->GetHttpResponseHeader("Retry-After"), host::Now());
+        logger.Debug(__PRETTY_FUNCTION__, "Retry %u of %u for [%s] after [%s], in %llu ms", attempt,
+                     retryAttempts, path.c_str(), status ? std::to_string(status).c_str() : "no answer",
+                     static_cast<unsigned long long>(delayMs));
+        XWSLEEP_InTeRnAl(static_cast<unsigned int>(delayMs), __FILE__, __LINE__);
+    }
 }
 
 bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requestType,
                                           const std::string& path, const std::string& body,
                                           std::string& response) {
     if (!curlInitialized) {
+        exchanged = false;
         logger.Debug(__PRETTY_FUNCTION__, "Error:Connect module has to be called before making any queries.");
         return false;
     }
+    exchanged = false;
     std::string url;
     if (!computeUrl(projectId, path, url)) return false;
     if (!setCurlHeaders()) return false;
 
+    exchanged = true;
     bool sent =
         httpClient->ZKLibCurlSendHttpReq(requestType, url.c_str(), body.data(), body.size(), false, nullptr);
     size_t length = 0;
@@ -194,6 +221,18 @@ void CGoogleCloudConnection::RecordFailedExchange(int requestType, const std::st
 bool CGoogleCloudConnection::computeUrl(const std::string& projectId, const std::string& path,
                                         std::string& url) {
     if (JtString::CompareLeftNoCase(path, "https://") == 0) {
+        // A link from a response (an operation's selfLink, say) goes only to an API host: the bearer token
+        // goes with it.
+        const std::string authority = path.substr(8, path.find_first_of("/?#", 8) - 8);
+        if (!endpoints::IsApiHost(authority)) {
+            const std::string message =
+                JtString::Format("Refused to send a request to [%s]: [%s] is not one of the API hosts.",
+                                 path.c_str(), authority.c_str());
+            logger.Error(__PRETTY_FUNCTION__, "%s", message.c_str());
+            SetErrorMessage(message);
+            SetErrorCode("FORBIDDEN_HOST");
+            return false;
+        }
         url = path;
         return true;
     }

@@ -75,6 +75,9 @@ public:
                                                     const std::string& alphabet);
 
 private:
+    // _sendReqFull, sent again after a pause while a read fails for a passing reason.
+    bool SendWithRetries(const std::string& projectId, int requestType, const std::string& path,
+                         const std::string& body, std::string& response);
     // Records a failed exchange in the error state before the caller decodes its body.
     void RecordFailedExchange(int requestType, const std::string& url, const std::string& response);
 
@@ -87,6 +90,10 @@ private:
     std::string clientEmail;
     std::string keyOrPassword;  // PEM private key (JSON credential) or key-file password (PKCS#12)
     std::string keyFilePath;    // resolved PKCS#12 key file; empty for a JSON credential
+    // Transient-failure resends of reads, from the settings at InitCurl.
+    uint32_t retryAttempts = 0;
+    uint32_t retryMaxDelaySecs = 32;
+    bool exchanged = false;  // the last _sendReqFull reached the HTTP client
 };
 
 }  // namespace GoogleCloudSDKWrapper

@@ -55,6 +55,38 @@ std::string OAuthHost() {
     return Host(settings::kOAuthHost);
 }
 
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// "host:443" is "host" in an https URL.
+std::string WithoutHttpsPort(const std::string& authority) {
+    const std::string port = ":443";
+    if (authority.size() > port.size() &&
+        authority.compare(authority.size() - port.size(), port.size(), port) == 0)
+        return authority.substr(0, authority.size() - port.size());
+    return authority;
+}
+
+}  // namespace
+
+bool IsApiHost(const std::string& authority) {
+    static const settings::TextKey* const kHosts[] = {
+        &settings::kComputeHost,  &settings::kResourceManagerHost,
+        &settings::kSqlAdminHost, &settings::kKmsHost,
+        &settings::kSpannerHost,  &settings::kDataflowHost,
+        &settings::kStorageHost,  &settings::kOAuthHost};
+    if (authority.empty() || authority.find_first_of("@\\ ") != std::string::npos) return false;
+    const std::string wanted = WithoutHttpsPort(Lower(authority));
+    for (const settings::TextKey* key : kHosts)
+        if (wanted == WithoutHttpsPort(Lower(Host(*key))) || wanted == key->defaultValue) return true;
+    return false;
+}
+
 std::string TokenEndpointUrl() {
     return "https://" + OAuthHost() + "/oauth2/v3/token";
 }

@@ -81,6 +81,8 @@ protected:
 
     testsupport::ScriptedHttp http;
     testsupport::ScopedFakeClock time{kNow};
+    // One request per call, as without resends of reads (RetryTest covers those).
+    testsupport::ScopedSettings singleRequests{"[GoogleCloud]\nnHttpRetryAttempts=0\n"};
     ZkGoogleCloudErrorState state;
     CGoogleCloudConnection connection{&state};
 };

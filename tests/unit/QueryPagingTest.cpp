@@ -9,6 +9,7 @@
 #include "GoogleCloudQueries/CGoogleCloudQueries.h"
 #include "emulator/CertificateAuthority.h"
 #include "tests/support/ScriptedHttp.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ protected:
     const host::HttpRequest& Request(size_t index) const { return http.script.requests.at(1 + index); }
 
     testsupport::ScriptedHttp http;
+    testsupport::ScopedSettings singleRequests{"[GoogleCloud]\nnHttpRetryAttempts=0\n"};
     ZkGoogleCloudErrorState state;
     CGoogleCloudConnection connection{&state};
     CGoogleCloudParser parser;

@@ -1,5 +1,5 @@
 // A small HTTPS server for the host HTTP client's tests: an ephemeral port of 127.0.0.1, answers chosen
-// by path (/missing, /empty, /redirect, /big, /stall, anything else), every request kept.
+// by path (/missing, /empty, /redirect, /huge, /huge-chunked, /big, /stall, anything else), every request kept.
 #pragma once
 
 #include <httplib.h>
@@ -83,6 +83,17 @@ private:
         } else if (path.find("/redirect") != std::string::npos) {
             response.status = 302;
             response.set_header("Location", "https://compute.googleapis.com/elsewhere");
+        } else if (path.find("/huge-chunked") != std::string::npos) {
+            // No length announced: the client finds out only as the body comes.
+            response.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
+                const std::string block(64 * 1024, 'x');
+                for (int i = 0; i < 24; ++i)
+                    if (!sink.write(block.data(), block.size())) return false;
+                sink.done();
+                return true;
+            });
+        } else if (path.find("/huge") != std::string::npos) {
+            response.set_content(std::string(1536 * 1024, 'x'), "text/plain");
         } else if (path.find("/big") != std::string::npos) {
             response.set_content(BigJson(), "application/json");
         } else if (path.find("/stall") != std::string::npos) {
