@@ -72,7 +72,7 @@ void EmulatorTest::UseSettings(const std::string& extraIni) {
         "[VirtualServer]\n"
         "nGoogleCloudOperationWaitTime=0\nnGoogleOperationRetryIntervalInSeconds=0\n"
         "nGoogleSnapshotPollingInSecs=0\n"
-        "[GoogleCloud]\nsGuidCacheFile=" +
+        "[GoogleCloud]\nnHttpRetryAttempts=0\nsGuidCacheFile=" +
             m_dir->File("guids.db") + "\n",
         extraIni);
     std::string path = Emulator().WriteClientSettings(m_dir->File("gcsdk.ini"), ini);

@@ -43,7 +43,8 @@ protected:
         // Operations polled without waiting, so that a test takes milliseconds.
         m_settings = Emulator().WriteClientSettings(
             m_dir.File("gcsdk.ini"),
-            "[GoogleCloud]\nsGuidCacheFile=" + m_dir.File("guids.db") +
+            "[GoogleCloud]\nnHttpRetryAttempts=0\n" + ChildLogSettings(m_dir) +
+                "sGuidCacheFile=" + m_dir.File("guids.db") +
                 "\n[VirtualServer]\nnGoogleCloudOperationWaitTime=0\n"
                 "nGoogleSnapshotPollingInSecs=0\nnGoogleOperationRetryIntervalInSeconds=0\n");
     }

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
+
+#include "tests/support/SecretLogSink.h"
 
 extern char** environ;
 
@@ -20,7 +23,8 @@ int Child::s_count = 0;
 
 Child::Child(const testsupport::TempDir& dir, const std::vector<std::string>& args,
              const std::map<std::string, std::string>& env)
-    : m_outPath(dir.File("out." + std::to_string(++s_count))),
+    : m_logPath(dir.File(kChildLogFile)),
+      m_outPath(dir.File("out." + std::to_string(++s_count))),
       m_errPath(dir.File("err." + std::to_string(s_count))) {
     // The caller's environment without the variables gcsdk reads, then the ones asked for.
     std::vector<std::string> environment;
@@ -83,6 +87,18 @@ Result Child::Finish(std::chrono::seconds deadline) {
     result.status = m_waitStatus != -1 && WIFEXITED(m_waitStatus) ? WEXITSTATUS(m_waitStatus) : -1;
     result.out = Out();
     result.err = Err();
+    // Nothing gcsdk printed or logged (at debug level 2, see ChildLogSettings) may hold a credential.
+    const std::vector<std::string> secrets = {"notasecret"};
+    std::ifstream log(m_logPath);
+    for (std::string line; std::getline(log, line);)
+        if (!testsupport::SecretLogSink::CredentialIn(line, secrets).empty())
+            ADD_FAILURE() << "gcsdk's log holds a credential: " << line;
+    // What it prints may name the emulator's own throwaway key password (gcsdk emulator does), but never
+    // a token or a key.
+    for (const std::string* text : {&result.out, &result.err}) {
+        const std::string found = testsupport::SecretLogSink::CredentialIn(*text, {});
+        if (!found.empty()) ADD_FAILURE() << "gcsdk printed a credential [" << found << "]: " << *text;
+    }
     return result;
 }
 

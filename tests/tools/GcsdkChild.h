@@ -42,6 +42,7 @@ public:
 
 private:
     static int s_count;
+    std::string m_logPath;
     std::string m_outPath, m_errPath;
     pid_t m_pid = -1;
     int m_waitStatus = -1;
@@ -49,6 +50,13 @@ private:
     bool Ended();
     static bool PollUntil(const std::function<bool()>& done, std::chrono::seconds deadline);
 };
+
+// The library's log of every child of a test, at debug level 2, in the test's folder: the settings text
+// for it ("[GoogleCloud]" keys). Finish fails the test when the log holds a credential.
+inline constexpr const char* kChildLogFile = "gcsdk-library.log";
+inline std::string ChildLogSettings(const testsupport::TempDir& dir) {
+    return "nLogLevel=2\nsLogFile=" + dir.File(kChildLogFile) + "\n";
+}
 
 // The command line, its exit status and its output, for failure messages.
 std::string Shown(const std::vector<std::string>& args, const Result& result);

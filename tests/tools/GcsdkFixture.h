@@ -60,7 +60,8 @@ protected:
     void SetUp() override {
         EmulatorTest::SetUp();
         m_settings = Emulator().WriteClientSettings(
-            m_dir.File("gcsdk.ini"), "[GoogleCloud]\nsGuidCacheFile=" + m_dir.File("guids.db") + "\n");
+            m_dir.File("gcsdk.ini"), "[GoogleCloud]\nnHttpRetryAttempts=0\n" + ChildLogSettings(m_dir) +
+                                         "sGuidCacheFile=" + m_dir.File("guids.db") + "\n");
         m_keyFile = Key().jsonKeyFile;
     }
 

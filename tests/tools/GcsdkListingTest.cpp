@@ -137,7 +137,7 @@ TEST_F(GcsdkTest, FindsVmsByGuidAndByName) {
 
     // Through the GUID cache the listing filled, and through a scan of every project with a fresh cache.
     const std::string freshSettings = Emulator().WriteClientSettings(
-        m_dir.File("fresh.ini"), "[GoogleCloud]\nsGuidCacheFile=" + m_dir.File("fresh.db") + "\n");
+        m_dir.File("fresh.ini"), "[GoogleCloud]\nnHttpRetryAttempts=0\nsGuidCacheFile=" + m_dir.File("fresh.db") + "\n");
     for (const std::string& settings : {m_settings, freshSettings}) {
         Result found = Run({"--settings", settings, "find", "--guid", guid});
         ASSERT_EQ(found.status, 0) << found.err;
