@@ -10,6 +10,7 @@
 #include "tests/support/EmulatorFixture.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/SecretLogWatch.h"
 
 namespace {
 
@@ -128,6 +129,7 @@ TEST_F(KeysEmulatorTest, TheKeysOfDisksAreLookedUpOnceEachAndRawKeysNever) {
     raw.name = "raw";
     raw.isEncrypted = true;
     raw.encryptionKey = "rawKey:c2VjcmV0LWRpc2sta2V5LTMy";
+    testsupport::WatchSecret("c2VjcmV0LWRpc2sta2V5LTMy");
     hashed.name = "hashed";
     hashed.isEncrypted = true;
     hashed.encryptionKey = "sha256:abc";
