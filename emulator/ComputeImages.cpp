@@ -70,7 +70,7 @@ void InheritImageTraits(const mObject& source, mObject& resource) {
     }
 }
 
-mObject LicenseResource(const SeedEntry& entry, const std::string& projectId,
+mObject LicenseResource(const World::Txn& world, const SeedEntry& entry, const std::string& projectId,
                         const std::string& projectCreateTime) {
     entry.Allow({"name", "description", "chargesUseFee", "creationTimestamp"});
     const std::string name = "projects/" + projectId + "/global/licenses/" + entry.RequiredText("name");
@@ -78,7 +78,7 @@ mObject LicenseResource(const SeedEntry& entry, const std::string& projectId,
     license["kind"] = "compute#license";
     license["id"] = StableId(name);
     license["licenseCode"] = StableId("licenseCode:" + name);
-    license["creationTimestamp"] = entry.CreationTimestamp(projectCreateTime, name);
+    license["creationTimestamp"] = entry.CreationTimestamp(world, projectCreateTime, name);
     license["name"] = entry.RequiredText("name");
     license["description"] = entry.Text("description", entry.RequiredText("name"));
     license["chargesUseFee"] = entry.Flag("chargesUseFee", false);
@@ -105,7 +105,7 @@ mObject ImageResource(World::Txn& world, const SeedEntry& entry, const std::stri
     mObject image;
     image["kind"] = "compute#image";
     image["id"] = StableId(name);
-    image["creationTimestamp"] = entry.CreationTimestamp(projectCreateTime, name);
+    image["creationTimestamp"] = entry.CreationTimestamp(world, projectCreateTime, name);
     image["name"] = entry.RequiredText("name");
     image["description"] = entry.Text("description");
     if (entry.Has("family")) image["family"] = entry.Text("family");
@@ -126,8 +126,8 @@ mObject ImageResource(World::Txn& world, const SeedEntry& entry, const std::stri
         image["sourceDiskId"] = StableId(disk);
         IsDiskName(disk, &location);
         if (const mObject* source = world.Find(collections::kDisks, disk)) {
-            image["creationTimestamp"] =
-                entry.CreationTimestampAfter(ZkJson::GetStringValue(*source, "creationTimestamp"), name);
+            image["creationTimestamp"] = entry.CreationTimestampAfter(
+                world, ZkJson::GetStringValue(*source, "creationTimestamp"), name);
             InheritImageTraits(*source, image);
             if (sizeGb == 0) sizeGb = std::stoll(ZkJson::GetStringValue(*source, "sizeGb"));
         }

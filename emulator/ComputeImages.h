@@ -30,8 +30,8 @@ void SetLicenses(World::Txn& world, const SeedEntry& entry, const std::string& p
 void InheritImageTraits(const json_spirit::mObject& source, json_spirit::mObject& resource);
 
 // A compute#license of a world entry {name, description, chargesUseFee}.
-json_spirit::mObject LicenseResource(const SeedEntry& entry, const std::string& projectId,
-                                     const std::string& projectCreateTime);
+json_spirit::mObject LicenseResource(const World::Txn& world, const SeedEntry& entry,
+                                     const std::string& projectId, const std::string& projectCreateTime);
 // A compute#image of a world entry. Its traits come from the entry, then from its source disk or image
 // when that exists already.
 json_spirit::mObject ImageResource(World::Txn& world, const SeedEntry& entry, const std::string& projectId,

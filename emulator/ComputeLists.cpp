@@ -147,8 +147,9 @@ void AddGetRoute(Router& router, EmulatorContext& context, const std::string& ta
                    // Reading a resource is what moves the operations that change it along.
                    if (missing.empty()) context.operations.Observe(world, name);
                    const mObject* resource = missing.empty() ? world.Find(collection, name) : nullptr;
-                   response = resource ? Response::Json(*resource)
-                                       : ComputeNotFoundResponse(missing.empty() ? name : missing);
+                   response = resource          ? Response::Json(*resource)
+                              : missing.empty() ? ComputeNotFoundResponse(name)
+                                                : ComputeMissingResponse(missing, name);
                });
 }
 
@@ -164,7 +165,7 @@ void AddListRoute(Router& router, EmulatorContext& context, const std::string& t
                    World::Txn world = context.world.Lock();
                    const std::string missing = MissingParent(world, listName, publishers);
                    if (!missing.empty()) {
-                       response = ComputeNotFoundResponse(missing);
+                       response = ComputeMissingResponse(missing, listName);
                        return;
                    }
                    KeyedResources items;

@@ -35,7 +35,8 @@ Response ComputeListResponse(const EmulatorContext& context, const Request& requ
                              const std::string& listName, const KeyedResources& items);
 
 // Routes on the Compute hosts for "/compute/v1/projects/{project}/" + tail. The relative name is the
-// tail with the captures put in; a missing parent or resource answers Compute's 404.
+// tail with the captures put in; a missing resource or project answers Compute's 404, and anything
+// under a zone or region that does not exist its 400 (ComputeMissingResponse).
 //   AddGetRoute(router, context, "zones/{zone}/instances/{name}", collections::kInstances);
 //   AddListRoute(router, context, "zones/{zone}/instances", collections::kInstances, "compute#instanceList");
 // Image publisher projects are known to routes made with publishers set. A get moves the operations

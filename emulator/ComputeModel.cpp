@@ -162,6 +162,14 @@ Response ComputeInvalidResponse(const std::string& message) {
     return error.ToResponse();
 }
 
+Response ComputeMissingResponse(const std::string& missing, const std::string& relativeName) {
+    const std::vector<std::string> parts = Segments(missing);  // projects/p[/zones/z]
+    if (parts.size() != 4 || relativeName.size() <= missing.size()) return ComputeNotFoundResponse(missing);
+    const std::string field = parts[2] == "zones" ? "zone" : "region";
+    return ComputeInvalidResponse("Invalid value for field '" + field + "': '" + parts[3] + "'. Unknown " +
+                                  field + ".");
+}
+
 SeedEntry::SeedEntry(const mValue& value, std::string where) : m_where(std::move(where)) {
     if (value.type() != json_spirit::obj_type)
         throw std::invalid_argument("world: " + m_where + ": is " + TypeName(value.type()) +
@@ -264,7 +272,8 @@ int64_t SeedEntry::Time(const char* name, int64_t start, int days, const std::st
     return start + 3600 + static_cast<int64_t>(Digest64(key) % (static_cast<uint64_t>(days) * 86400));
 }
 
-std::string SeedEntry::CreationTimestamp(const std::string& projectCreateTime, const std::string& key) const {
+std::string SeedEntry::CreationTimestamp(const World::Txn& world, const std::string& projectCreateTime,
+                                         const std::string& key) const {
     const std::string given = Text("creationTimestamp");
     if (!given.empty()) {
         if (ParseRfc3339(given) < 0) Fail("'creationTimestamp' is not an RFC 3339 time");
@@ -273,14 +282,15 @@ std::string SeedEntry::CreationTimestamp(const std::string& projectCreateTime, c
     int64_t base = ParseRfc3339(projectCreateTime);
     if (base < 0) base = 1672531200;  // 2023-01-01
     // Within 180 days of the project's creation, on a whole second.
-    return FormatComputeTimestamp(base + 3600 + static_cast<int64_t>(Digest64(key) % (180 * 86400)));
+    return world.ComputeTime(base + 3600 + static_cast<int64_t>(Digest64(key) % (180 * 86400)));
 }
 
-std::string SeedEntry::CreationTimestampAfter(const std::string& earlier, const std::string& key) const {
-    if (Has("creationTimestamp")) return CreationTimestamp("", key);
+std::string SeedEntry::CreationTimestampAfter(const World::Txn& world, const std::string& earlier,
+                                              const std::string& key) const {
+    if (Has("creationTimestamp")) return CreationTimestamp(world, "", key);
     const int64_t base = ParseRfc3339(earlier);
-    return FormatComputeTimestamp((base < 0 ? 1672531200 : base) + 3600 +
-                                  static_cast<int64_t>(Digest64(key) % (30 * 86400)));
+    return world.ComputeTime((base < 0 ? 1672531200 : base) + 3600 +
+                             static_cast<int64_t>(Digest64(key) % (30 * 86400)));
 }
 
 std::vector<SeedEntry> SeedSection(const mObject& project, const char* section, const std::string& where) {

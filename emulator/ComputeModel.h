@@ -64,6 +64,10 @@ bool ParseIPv4(const std::string& text, uint32_t& address);
 // Compute Engine's error bodies (no "status" member).
 Response ComputeNotFoundResponse(const std::string& relativeName);
 Response ComputeInvalidResponse(const std::string& message);
+// The answer for a request whose ancestor MissingParent found missing: under an unknown zone or region,
+// 400 "Invalid value for field 'zone': 'z'. Unknown zone."; an unknown project, or the zone or region
+// itself, 404.
+Response ComputeMissingResponse(const std::string& missing, const std::string& relativeName);
 
 // One entry of the world document, read with checks: a wrong type or an unknown member is an error
 // that names the entry ("world: project p: instance vm1: ...").
@@ -92,10 +96,13 @@ public:
     // The entry's RFC 3339 time member, or one derived from the key within some days after start (seconds
     // since the epoch; a negative start is 2023-01-01).
     int64_t Time(const char* name, int64_t start, int days, const std::string& key) const;
-    // The entry's creationTimestamp, or one derived from the key after the project's creation.
-    std::string CreationTimestamp(const std::string& projectCreateTime, const std::string& key) const;
+    // The entry's creationTimestamp, or one derived from the key after the project's creation (in the
+    // world's offset).
+    std::string CreationTimestamp(const World::Txn& world, const std::string& projectCreateTime,
+                                  const std::string& key) const;
     // The same, derived within 30 days after an earlier Compute timestamp (a snapshot after its disk).
-    std::string CreationTimestampAfter(const std::string& earlier, const std::string& key) const;
+    std::string CreationTimestampAfter(const World::Txn& world, const std::string& earlier,
+                                       const std::string& key) const;
 
 private:
     const json_spirit::mObject* m_object;

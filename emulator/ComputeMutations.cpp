@@ -58,7 +58,7 @@ void AddMutationRoute(Router& router, EmulatorContext& context, const std::strin
                    World::Txn world = context.world.Lock();
                    const std::string missing = MissingParent(world, name);
                    if (!missing.empty()) {
-                       response = ComputeNotFoundResponse(missing);
+                       response = ComputeMissingResponse(missing, name);
                        return;
                    }
                    Mutation mutation{context, request, world, request.Param("project"), std::move(body)};
@@ -232,20 +232,20 @@ bool UsedReadWrite(World::Txn& world, const std::string& diskKey) {
     return false;
 }
 
-void AddDiskUser(mObject& disk, const std::string& instanceKey) {
+void AddDiskUser(const World::Txn& world, mObject& disk, const std::string& instanceKey) {
     mArray& users = disk.emplace("users", mArray()).first->second.get_array();
     const mValue link(ComputeUrl(instanceKey));
     if (std::find(users.begin(), users.end(), link) == users.end()) users.push_back(link);
-    disk["lastAttachTimestamp"] = ComputeNow();
+    disk["lastAttachTimestamp"] = ComputeNow(world);
 }
 
-void RemoveDiskUser(mObject& disk, const std::string& instanceKey) {
+void RemoveDiskUser(const World::Txn& world, mObject& disk, const std::string& instanceKey) {
     const auto found = disk.find("users");
     if (found == disk.end() || found->second.type() != json_spirit::array_type) return;
     mArray& users = found->second.get_array();
     users.erase(std::remove(users.begin(), users.end(), mValue(ComputeUrl(instanceKey))), users.end());
     if (users.empty()) disk.erase(found);
-    disk["lastDetachTimestamp"] = ComputeNow();
+    disk["lastDetachTimestamp"] = ComputeNow(world);
 }
 
 int64_t MaximumPersistentDisks(World::Txn& world, const mObject& instance) {
@@ -264,8 +264,8 @@ int64_t PersistentDiskCount(const mObject& instance) {
     return count;
 }
 
-std::string ComputeNow() {
-    return FormatComputeTimestamp(host::Now());
+std::string ComputeNow(const World::Txn& world) {
+    return world.ComputeTime(host::Now());
 }
 
 }  // namespace gcemu

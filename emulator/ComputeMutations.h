@@ -31,8 +31,8 @@ struct Mutation {
 using MutationHandler = std::function<Response(Mutation&)>;
 
 // A route on the Compute hosts for method and "/compute/v1/projects/{project}/" + tail. The handler runs
-// once the project and the zone or region of the path exist (else Compute's 404) and the body is a JSON
-// object (else 400).
+// once the project and the zone or region of the path exist (else ComputeMissingResponse) and the body
+// is a JSON object (else 400).
 void AddMutationRoute(Router& router, EmulatorContext& context, const std::string& method,
                       const std::string& tail, MutationHandler handler);
 
@@ -78,14 +78,14 @@ json_spirit::mObject AttachedDisk(const std::string& diskKey, const json_spirit:
 // The instances (relative names) that have the disk attached, and whether one of them writes on it.
 std::vector<std::string> DiskUsers(const json_spirit::mObject& disk);
 bool UsedReadWrite(World::Txn& world, const std::string& diskKey);
-void AddDiskUser(json_spirit::mObject& disk, const std::string& instanceKey);
-void RemoveDiskUser(json_spirit::mObject& disk, const std::string& instanceKey);
+void AddDiskUser(const World::Txn& world, json_spirit::mObject& disk, const std::string& instanceKey);
+void RemoveDiskUser(const World::Txn& world, json_spirit::mObject& disk, const std::string& instanceKey);
 
 // The most persistent disks the instance's machine type takes.
 int64_t MaximumPersistentDisks(World::Txn& world, const json_spirit::mObject& instance);
 int64_t PersistentDiskCount(const json_spirit::mObject& instance);
 
-// The time now as Compute Engine writes it.
-std::string ComputeNow();
+// The time now as Compute Engine writes it, in the world's offset.
+std::string ComputeNow(const World::Txn& world);
 
 }  // namespace gcemu

@@ -225,7 +225,7 @@ bool NewDisk(World::Txn& world, const std::string& projectId, const std::string&
     disk.clear();
     disk["kind"] = "compute#disk";
     disk["id"] = world.NewId();
-    disk["creationTimestamp"] = ComputeNow();
+    disk["creationTimestamp"] = ComputeNow(world);
     disk["name"] = LastSegment(key);
     if (!Text(wanted, "description").empty()) disk["description"] = Text(wanted, "description");
     disk["sizeGb"] = std::to_string(sizeGb);

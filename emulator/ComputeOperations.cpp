@@ -83,15 +83,15 @@ std::string FillNames(std::string text, const std::map<std::string, std::string>
     return text;
 }
 
-std::string Now() {
-    return FormatComputeTimestamp(host::Now());
+std::string Now(const World::Txn& world) {
+    return world.ComputeTime(host::Now());
 }
 
-void WriteEnd(mObject& operation, const OperationFailure& failure,
+void WriteEnd(const World::Txn& world, mObject& operation, const OperationFailure& failure,
               const std::map<std::string, std::string>& names) {
     operation["status"] = "DONE";
     operation["progress"] = 100;
-    operation["endTime"] = Now();
+    operation["endTime"] = Now(world);
     if (!failure.failed()) return;
     mArray errors;
     for (const OperationError& error : failure.errors)
@@ -302,8 +302,8 @@ mObject Operations::Start(World::Txn& world, OperationStart start) {
     operation["status"] = "PENDING";
     operation["user"] = start.user;
     operation["progress"] = 0;
-    operation["insertTime"] = Now();
-    operation["startTime"] = Now();
+    operation["insertTime"] = Now(world);
+    operation["startTime"] = Now(world);
     operation["selfLink"] = ComputeUrl(key);
     if (scope.front() == "zones") operation["zone"] = ComputeUrl(project + "/" + start.scope);
     if (scope.front() == "regions") operation["region"] = ComputeUrl(project + "/" + start.scope);
@@ -387,7 +387,7 @@ void Operations::Step(World::Txn& world, const std::string& key, bool toTheEnd) 
         (*operation)["progress"] = progress;
         return;
     }
-    WriteEnd(*operation, failure, ended.names);
+    WriteEnd(world, *operation, failure, ended.names);
 }
 
 }  // namespace gcemu

@@ -16,13 +16,52 @@ Response Unauthorized(const GoogleError& error) {
     return response;
 }
 
-// An injected status: the rule's body, or Google's error body for the status.
-Response FaultResponse(const FaultRule& fault) {
-    if (fault.body.empty()) return ForStatus(fault.status).ToResponse();
+bool IsTokenEndpoint(const Request& request) {
+    return request.host == "oauth2.googleapis.com" ||
+           (request.host == "www.googleapis.com" && request.path.compare(0, 8, "/oauth2/") == 0);
+}
+
+// An injected status: the rule's body, or Google's error body for the status (with the challenge Google's
+// APIs send along with a 401).
+Response FaultResponse(const FaultRule& fault, const Request& request) {
+    if (!fault.body.empty()) {
+        Response response;
+        response.status = fault.status;
+        response.body = fault.body;
+        return response;
+    }
+    const GoogleError error = ForStatus(fault.status);
+    return fault.status == 401 && !IsTokenEndpoint(request) ? Unauthorized(error) : error.ToResponse();
+}
+
+// A body that is not JSON, as a proxy or a broken backend may send.
+Response MalformedResponse(const FaultRule& fault) {
     Response response;
-    response.status = fault.status;
-    response.body = fault.body;
+    response.status = fault.status != 0 ? fault.status : 200;
+    response.body = fault.body.empty() ? R"({"items": [)" : fault.body;
     return response;
+}
+
+Response EmptyResponse(const FaultRule& fault) {
+    Response response;
+    response.status = fault.status != 0 ? fault.status : 200;
+    return response;
+}
+
+// The answer cut short: the real one's first half announced at its full length, or the rule's body
+// announced at twice its length.
+void Truncate(const FaultRule& fault, Response& response) {
+    if (!fault.body.empty()) {
+        response = Response();
+        response.status = fault.status != 0 ? fault.status : 200;
+        response.body = fault.body;
+        response.declaredLength = 2 * fault.body.size();
+        return;
+    }
+    if (fault.status != 0) response.status = fault.status;
+    const size_t full = response.body.size();
+    response.body.resize(full / 2);
+    response.declaredLength = full > response.body.size() ? full : response.body.size() + 1;
 }
 
 }  // namespace
@@ -50,19 +89,39 @@ Outcome Dispatcher::Dispatch(Request& request, Response& response) {
 
     Outcome outcome = Outcome::kRespond;
     const std::optional<FaultRule> fault = m_faults.Take(request.method, request.host, request.path);
-    if (fault) entry.faultKind = FaultKindName(fault->kind);
-    if (fault && fault->kind == FaultKind::kReset) {
-        outcome = Outcome::kDropConnection;
-    } else if (fault && fault->kind == FaultKind::kStatus) {
-        response = FaultResponse(*fault);
+    if (!fault) {
+        Route(request, response);
     } else {
-        if (fault && fault->kind == FaultKind::kStall) m_faults.Stall(fault->stallMs);
-        if (fault && fault->status != 0) {
-            response = FaultResponse(*fault);
-        } else {
-            Route(request, response);
+        entry.faultKind = FaultKindName(fault->kind);
+        switch (fault->kind) {
+            case FaultKind::kReset:
+                outcome = Outcome::kDropConnection;
+                break;
+            case FaultKind::kStatus:
+                response = FaultResponse(*fault, request);
+                break;
+            case FaultKind::kMalformed:
+                response = MalformedResponse(*fault);
+                break;
+            case FaultKind::kEmpty:
+                response = EmptyResponse(*fault);
+                break;
+            case FaultKind::kTruncate:
+                if (fault->body.empty()) Route(request, response);
+                Truncate(*fault, response);
+                break;
+            case FaultKind::kStall:  // then the real answer, or the status
+                m_faults.Stall(fault->stallMs);
+                if (fault->status != 0) {
+                    response = FaultResponse(*fault, request);
+                } else {
+                    Route(request, response);
+                }
+                break;
         }
     }
+    if (fault && outcome == Outcome::kRespond && !fault->retryAfter.empty())
+        response.headers.emplace("Retry-After", fault->retryAfter);
     entry.status = outcome == Outcome::kRespond ? response.status : 0;
     m_journal.Append(std::move(entry));
     return outcome;

@@ -8,6 +8,12 @@
 #include "host/ZkJson.h"
 
 namespace gcemu {
+namespace {
+
+constexpr FaultKind kKinds[] = {FaultKind::kStatus,   FaultKind::kReset,     FaultKind::kStall,
+                                FaultKind::kTruncate, FaultKind::kMalformed, FaultKind::kEmpty};
+
+}  // namespace
 
 const char* FaultKindName(FaultKind kind) {
     switch (kind) {
@@ -17,6 +23,12 @@ const char* FaultKindName(FaultKind kind) {
             return "reset";
         case FaultKind::kStall:
             return "stall";
+        case FaultKind::kTruncate:
+            return "truncate";
+        case FaultKind::kMalformed:
+            return "malformed";
+        case FaultKind::kEmpty:
+            return "empty";
     }
     return "unknown";
 }
@@ -80,15 +92,13 @@ FaultRule Faults::FromJson(const json_spirit::mObject& json) {
                 rule.count = value.get_int();
             } else if (name == "kind") {
                 const std::string& kind = value.get_str();
-                if (kind == "status") {
-                    rule.kind = FaultKind::kStatus;
-                } else if (kind == "reset") {
-                    rule.kind = FaultKind::kReset;
-                } else if (kind == "stall") {
-                    rule.kind = FaultKind::kStall;
-                } else {
-                    throw std::invalid_argument("unknown fault kind '" + kind + "'");
+                bool known = false;
+                for (FaultKind candidate : kKinds) {
+                    if (kind != FaultKindName(candidate)) continue;
+                    rule.kind = candidate;
+                    known = true;
                 }
+                if (!known) throw std::invalid_argument("unknown fault kind '" + kind + "'");
             } else if (name == "status") {
                 rule.status = value.get_int();
             } else if (name == "body") {
@@ -96,6 +106,9 @@ FaultRule Faults::FromJson(const json_spirit::mObject& json) {
                     value.type() == json_spirit::str_type ? value.get_str() : ZkJson::Serialize(value);
             } else if (name == "stallMs") {
                 rule.stallMs = value.get_int();
+            } else if (name == "retryAfter") {
+                rule.retryAfter = value.type() == json_spirit::int_type ? std::to_string(value.get_int64())
+                                                                        : value.get_str();
             } else {
                 throw std::invalid_argument("unknown fault member '" + name + "'");
             }
@@ -107,6 +120,13 @@ FaultRule Faults::FromJson(const json_spirit::mObject& json) {
     if (rule.status != 0 && (rule.status < 100 || rule.status > 599))
         throw std::invalid_argument("a fault status must be an HTTP status");
     if (rule.stallMs < 0) throw std::invalid_argument("stallMs cannot be negative");
+    if (rule.kind == FaultKind::kEmpty && rule.status != 0 && (rule.status < 200 || rule.status > 299))
+        throw std::invalid_argument("an empty answer is a 2xx");
+    if (rule.kind == FaultKind::kEmpty && !rule.body.empty())
+        throw std::invalid_argument("an empty answer has no body");
+    // A header value ends at a line break: anything after it would be a header of its own.
+    if (rule.retryAfter.find_first_of("\r\n") != std::string::npos)
+        throw std::invalid_argument("retryAfter cannot hold a line break");
     return rule;
 }
 

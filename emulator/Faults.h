@@ -8,25 +8,48 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "host/json/JsonValue.h"
 
 namespace gcemu {
 
 enum class FaultKind {
-    kStatus,  // answer with the status and body
-    kReset,   // no response: the connection is shut down
-    kStall,   // wait stallMs, then answer normally, or with the status when one is set
+    kStatus,     // answer with the status and body
+    kReset,      // no response: the connection is shut down
+    kStall,      // wait stallMs, then answer normally, or with the status when one is set
+    kTruncate,   // a Content-Length larger than the body sent, then the connection is shut down
+    kMalformed,  // a body that is not JSON
+    kEmpty,      // a 2xx with no body at all (Content-Length: 0)
 };
 
 struct FaultRule {
+    // Written in braces as {method, prefix, count, kind, status, body, stallMs, retryAfter}, any tail left
+    // out: a constructor rather than an aggregate, so that a member added at the end leaves them as they are.
+    FaultRule(std::string method = "", std::string prefix = "", int count = 1,
+              FaultKind kind = FaultKind::kStatus, int status = 0, std::string body = "", int stallMs = 0,
+              std::string retryAfter = "")
+        : method(std::move(method)),
+          hostAndPathPrefix(std::move(prefix)),
+          count(count),
+          kind(kind),
+          status(status),
+          body(std::move(body)),
+          stallMs(stallMs),
+          retryAfter(std::move(retryAfter)) {}
+
     std::string method;             // "" = any
     std::string hostAndPathPrefix;  // "compute.googleapis.com/compute/v1/projects/p1/zones"
     int count = 1;                  // how many matching requests it takes
     FaultKind kind = FaultKind::kStatus;
-    int status = 0;    // kStatus: 0 means 503
-    std::string body;  // "" = Google's error body for the status
+    // 0: 503 for kStatus; 200 for kMalformed and kEmpty; for kTruncate the real answer's status, or 200
+    // with a body of the rule's own.
+    int status = 0;
+    // kStatus: "" = Google's error body for the status. kTruncate: "" = the first half of the real
+    // answer, else this text (announced as twice its length). kMalformed: "" = `{"items": [`.
+    std::string body;
     int stallMs = 0;
+    std::string retryAfter;  // sent as Retry-After when not empty (seconds or an HTTP date, as given)
 };
 
 const char* FaultKindName(FaultKind kind);
@@ -47,8 +70,9 @@ public:
     void Interrupt();
     void Resume();
 
-    // A rule from the control API's JSON: {method, prefix, count, kind: "status"|"reset"|"stall", status,
-    // body (text, or JSON that is sent as it is), stallMs}. Throws std::invalid_argument.
+    // A rule from the control API's JSON: {method, prefix, count, kind: "status"|"reset"|"stall"|
+    // "truncate"|"malformed"|"empty", status, body (text, or JSON that is sent as it is), stallMs,
+    // retryAfter (text, or a number of seconds)}. Throws std::invalid_argument.
     static FaultRule FromJson(const json_spirit::mObject& json);
 
 private:

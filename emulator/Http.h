@@ -32,6 +32,8 @@ struct Response {
     std::string body;
     std::string contentType = "application/json; charset=UTF-8";
     StringMultimap headers;
+    // More than body.size(): the Content-Length announced, after which the connection ends short of it.
+    size_t declaredLength = 0;
 
     static Response Json(int status, const json_spirit::mValue& body);
     static Response Json(const json_spirit::mValue& body) { return Json(200, body); }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -207,6 +208,16 @@ Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
         }
         out.status = response.status;
         for (const auto& [name, value] : response.headers) out.set_header(name, value);
+        if (response.declaredLength > response.body.size()) {
+            // httplib announces the length given and ends the connection when the provider gives up.
+            auto body = std::make_shared<std::string>(std::move(response.body));
+            out.set_content_provider(response.declaredLength, response.contentType,
+                                     [body](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset >= body->size()) return false;
+                                         return sink.write(body->data() + offset, body->size() - offset);
+                                     });
+            return;
+        }
         out.set_content(response.body, response.contentType.c_str());
     };
     auto withoutBody = [serve](const httplib::Request& in, httplib::Response& out) { serve(in, "", out); };

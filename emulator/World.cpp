@@ -25,7 +25,8 @@ constexpr uint64_t kFirstId = 1000000000000000001ULL;
 
 // The members a world file knows (WORLD.md); the families read the sections. A misspelt member is an
 // error: ignored, it would leave a world without what the test meant it to hold.
-constexpr std::initializer_list<const char*> kTopLevelMembers = {"projects", "locations", "imageProjects"};
+constexpr std::initializer_list<const char*> kTopLevelMembers = {"projects", "locations", "imageProjects",
+                                                                 "timeZoneOffset"};
 constexpr std::initializer_list<const char*> kProjectMembers = {
     "projectId",       "projectNumber",  "name",    "labels",   "parent",
     "createTime",      "lifecycleState", "compute", "regions",  "networks",
@@ -86,13 +87,15 @@ mObject ProjectResource(const mValue& entry, size_t index) {
     return project;
 }
 
-std::string FormatTime(int64_t epochSecs, int offsetMinutes) {
+std::string FormatTime(int64_t epochSecs, int offsetMinutes, int millis = 0) {
     const time_t shifted = static_cast<time_t>(epochSecs + offsetMinutes * 60);
     struct tm parts {};
     gmtime_r(&shifted, &parts);
     char text[64];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000", &parts);
-    std::string result = text;
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%03d", millis % 1000);
+    std::string result = std::string(text) + fraction;
     if (offsetMinutes == 0) return result + "Z";
     const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     char offset[16];
@@ -101,9 +104,22 @@ std::string FormatTime(int64_t epochSecs, int offsetMinutes) {
     return result + offset;
 }
 
+int OffsetOf(const mObject& document) {
+    const auto member = document.find("timeZoneOffset");
+    if (member == document.end()) {
+        int minutes = 0;
+        ParseUtcOffset(kDefaultTimeZoneOffset, minutes);
+        return minutes;
+    }
+    int minutes = 0;
+    if (member->second.type() != json_spirit::str_type || !ParseUtcOffset(member->second.get_str(), minutes))
+        throw std::invalid_argument("world: 'timeZoneOffset' is not an offset from UTC such as \"-07:00\"");
+    return minutes;
+}
+
 }  // namespace
 
-World::World(mObject document) : m_document(std::move(document)) {
+World::World(mObject document) : m_document(std::move(document)), m_offsetMinutes(OffsetOf(m_document)) {
     AllowOnly(m_document, kTopLevelMembers, "the top level");
     Lock().Reseed();
 }
@@ -174,6 +190,10 @@ std::string World::Txn::NewId() {
     return std::to_string(kFirstId + m_world->m_nextId++);
 }
 
+std::string World::Txn::ComputeTime(int64_t epochSecs, int millis) const {
+    return FormatComputeTimestamp(epochSecs, m_world->m_offsetMinutes, millis);
+}
+
 void World::Txn::Reseed() {
     m_world->m_collections.clear();
     m_world->m_nextId = 0;
@@ -201,8 +221,25 @@ std::string FormatMicrosTime(int64_t epochSecs, const std::string& key) {
     return whole.substr(0, whole.find('.')) + fraction + "Z";
 }
 
-std::string FormatComputeTimestamp(int64_t epochSecs) {
-    return FormatTime(epochSecs, -7 * 60);
+std::string FormatComputeTimestamp(int64_t epochSecs, int offsetMinutes, int millis) {
+    return FormatTime(epochSecs, offsetMinutes, millis);
+}
+
+bool ParseUtcOffset(const std::string& text, int& minutes) {
+    if (text == "Z") {
+        minutes = 0;
+        return true;
+    }
+    unsigned hours = 0;
+    unsigned mins = 0;
+    int consumed = 0;
+    if (text.size() != 6 || (text[0] != '+' && text[0] != '-') ||
+        std::sscanf(text.c_str() + 1, "%2u:%2u%n", &hours, &mins, &consumed) != 2 || consumed != 5 ||
+        !std::isdigit(static_cast<unsigned char>(text[1])) ||
+        !std::isdigit(static_cast<unsigned char>(text[4])) || hours > 14 || mins > 59)
+        return false;
+    minutes = (text[0] == '-' ? -1 : 1) * static_cast<int>(hours * 60 + mins);
+    return true;
 }
 
 int64_t ParseRfc3339(const std::string& text) {

@@ -29,8 +29,8 @@ inline constexpr char kComputeProjects[] = "compute.projects";
 class World {
 public:
     // document: {"projects": [{projectId, projectNumber, name, labels, lifecycleState, createTime, parent,
-    // "compute": {members of the compute#project resource}}], ...sections of other families}.
-    // Throws std::invalid_argument when the projects section is malformed.
+    // "compute": {members of the compute#project resource}}], "timeZoneOffset": "-07:00", ...sections of
+    // other families}. Throws std::invalid_argument when the projects section or the offset is malformed.
     explicit World(json_spirit::mObject document = DefaultDocument());
     World(const World&) = delete;
     World& operator=(const World&) = delete;
@@ -64,6 +64,9 @@ public:
         // A new numeric id, as Google gives resources (a decimal uint64 in text); the same sequence after
         // every reset.
         std::string NewId();
+        // A time as Compute Engine writes it (creationTimestamp, an operation's insertTime), in the world's
+        // UTC offset.
+        std::string ComputeTime(int64_t epochSecs, int millis = 0) const;
 
         // Empties every collection and seeds the projects again (the families seed theirs after this).
         void Reseed();
@@ -82,6 +85,7 @@ private:
 
     std::mutex m_mutex;
     const json_spirit::mObject m_document;
+    const int m_offsetMinutes;  // of Compute Engine's times
     std::map<std::string, Collection> m_collections;
     uint64_t m_nextId = 0;
 };
@@ -94,8 +98,12 @@ std::string FormatRfc3339(int64_t epochSecs);
 // "2023-05-04T10:11:12.426290Z", as Cloud Spanner and Dataflow write times: the microseconds are derived
 // from the key (a resource name), so that a world gives the same times in every run.
 std::string FormatMicrosTime(int64_t epochSecs, const std::string& key);
-// "2023-05-04T03:11:12.000-07:00", as Compute Engine writes creationTimestamp.
-std::string FormatComputeTimestamp(int64_t epochSecs);
+// "2023-05-04T03:11:12.000-07:00", as Compute Engine writes creationTimestamp, in that offset from UTC.
+std::string FormatComputeTimestamp(int64_t epochSecs, int offsetMinutes, int millis = 0);
+// "-07:00", "+05:30" or "Z" in minutes east of UTC; false when it is none of these.
+bool ParseUtcOffset(const std::string& text, int& minutes);
+// The offset of the world's Compute times when the world names none: Google's, as its answers show.
+inline constexpr char kDefaultTimeZoneOffset[] = "-07:00";
 // RFC 3339 text with 'Z' or an offset, fractions ignored; -1 when it cannot be read.
 int64_t ParseRfc3339(const std::string& text);
 // A fingerprint of a value, as Google gives metadata and labels: base64 of 8 bytes of its digest.

@@ -62,6 +62,8 @@ Response DeleteDisk(Mutation& m, bool regional) {
     const std::string key = DiskLocation(m, regional) + "/disks/" + m.Param("disk");
     mObject* disk = m.world.Find(collections::kDisks, key);
     if (!disk) return ComputeNotFoundResponse(key);
+    // Google refuses to delete what its insert has not finished making.
+    if (Text(*disk, "status") == "CREATING") return NotReadyResponse(key);
     const std::vector<std::string> users = DiskUsers(*disk);
     if (!users.empty()) return InUseResponse("disk", key, users.front());
 
@@ -103,7 +105,7 @@ Response CreateSnapshot(Mutation& m, bool regional) {
     mObject snapshot;
     snapshot["kind"] = "compute#snapshot";
     snapshot["id"] = m.world.NewId();
-    snapshot["creationTimestamp"] = ComputeNow();
+    snapshot["creationTimestamp"] = ComputeNow(m.world);
     snapshot["name"] = name;
     snapshot["description"] = Text(m.body, "description");
     snapshot["status"] = "CREATING";
@@ -125,6 +127,10 @@ Response CreateSnapshot(Mutation& m, bool regional) {
     OperationStart start = m.NewOperation(ScopeOf(diskKey), "createSnapshot", diskKey, Text(*disk, "id"));
     start.watched.push_back(key);
     start.begin = [key, snapshot](World::Txn& world) { world.Put(collections::kSnapshots, key, snapshot); };
+    // As on Google: CREATING while the disk is read, UPLOADING while the data goes to storage, READY.
+    start.running = [key](World::Txn& world) {
+        if (mObject* made = world.Find(collections::kSnapshots, key)) (*made)["status"] = "UPLOADING";
+    };
     start.finish = [key, diskKey](World::Txn& world) {
         mObject* made = world.Find(collections::kSnapshots, key);
         if (!made)
@@ -166,6 +172,8 @@ Response DeleteSnapshot(Mutation& m) {
     const std::string key = "projects/" + m.projectId + "/global/snapshots/" + m.Param("snapshot");
     const mObject* snapshot = m.world.Find(collections::kSnapshots, key);
     if (!snapshot) return ComputeNotFoundResponse(key);
+    const std::string status = Text(*snapshot, "status");
+    if (status == "CREATING" || status == "UPLOADING") return NotReadyResponse(key);
     OperationStart start = m.NewOperation("global", "delete", key, Text(*snapshot, "id"));
     start.begin = [key](World::Txn& world) {
         (*world.Find(collections::kSnapshots, key))["status"] = "DELETING";

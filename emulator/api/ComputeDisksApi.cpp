@@ -65,7 +65,7 @@ bool BuildDisk(World::Txn& world, const Pending& pending, mObject& disk, std::st
 
     disk["kind"] = "compute#disk";
     disk["id"] = StableId(key);
-    disk["creationTimestamp"] = entry.CreationTimestamp(ProjectCreated(world, pending.projectId), key);
+    disk["creationTimestamp"] = entry.CreationTimestamp(world, ProjectCreated(world, pending.projectId), key);
     disk["name"] = entry.Text("name");
     if (entry.Has("description")) disk["description"] = entry.Text("description");
     disk[regional ? "region" : "zone"] = ComputeUrl(location);
@@ -145,8 +145,8 @@ mObject Snapshot(World::Txn& world, const SeedEntry& entry, const std::string& p
     snapshot["kind"] = "compute#snapshot";
     snapshot["id"] = StableId(name);
     snapshot["creationTimestamp"] =
-        disk ? entry.CreationTimestampAfter(ZkJson::GetStringValue(*disk, "creationTimestamp"), name)
-             : entry.CreationTimestamp(ProjectCreated(world, projectId), name);
+        disk ? entry.CreationTimestampAfter(world, ZkJson::GetStringValue(*disk, "creationTimestamp"), name)
+             : entry.CreationTimestamp(world, ProjectCreated(world, projectId), name);
     snapshot["name"] = entry.Text("name");
     snapshot["description"] = entry.Text("description");
     snapshot["status"] = entry.Text("status", "READY");
@@ -197,9 +197,10 @@ public:
                 if (!boot) continue;
                 // Made with its instance, and named after it unless it names itself.
                 const std::string zone = instance.RequiredText("zone");
-                const std::string created = instance.CreationTimestamp(
-                    ProjectCreated(world, projectId), "projects/" + projectId + "/zones/" + zone +
-                                                          "/instances/" + instance.RequiredText("name"));
+                const std::string created =
+                    instance.CreationTimestamp(world, ProjectCreated(world, projectId),
+                                               "projects/" + projectId + "/zones/" + zone + "/instances/" +
+                                                   instance.RequiredText("name"));
                 bootDisks.push_back(*boot);
                 bootDisks.back().emplace("name", instance.RequiredText("name"));
                 bootDisks.back().emplace("creationTimestamp", created);

@@ -63,8 +63,8 @@ public:
             world.Put(collections::kImageProjects, projectId, mObject{{"projectId", projectId}});
             for (const SeedEntry& entry :
                  SeedSection(publisher.object(), "licenses", "image project " + projectId)) {
-                PutNew(world, collections::kLicenses, LicenseResource(entry, projectId, kPublishedSince),
-                       entry);
+                PutNew(world, collections::kLicenses,
+                       LicenseResource(world, entry, projectId, kPublishedSince), entry);
             }
         }
         // Images may carry the licenses of other publishers (SQL Server images carry Windows's).

@@ -562,10 +562,10 @@ OperationFailure TakeDisks(World::Txn& world, const std::string& instanceKey, co
         if (plan.made) {
             mObject disk = plan.resource;
             disk["status"] = "READY";
-            AddDiskUser(disk, instanceKey);
+            AddDiskUser(world, disk, instanceKey);
             world.Put(collections::kDisks, plan.key, std::move(disk));
         } else {
-            AddDiskUser(*world.Find(collections::kDisks, plan.key), instanceKey);
+            AddDiskUser(world, *world.Find(collections::kDisks, plan.key), instanceKey);
         }
     }
     return OperationFailure();
@@ -601,7 +601,7 @@ Response InsertInstance(Mutation& m) {
     mObject instance;
     instance["kind"] = "compute#instance";
     instance["id"] = m.world.NewId();
-    instance["creationTimestamp"] = ComputeNow();
+    instance["creationTimestamp"] = ComputeNow(m.world);
     instance["name"] = name;
     instance["description"] = Text(m.body, "description");
     instance["tags"] = Tags(m.body);
@@ -649,7 +649,7 @@ Response InsertInstance(Mutation& m) {
         }
         (*made)["status"] = "RUNNING";
         (*made)["cpuPlatform"] = CpuPlatform(LastSegment(Text(*made, "machineType")), "RUNNING");
-        (*made)["lastStartTimestamp"] = ComputeNow();
+        (*made)["lastStartTimestamp"] = ComputeNow(world);
         return OperationFailure();
     };
     return m.Answer(std::move(start));
@@ -677,7 +677,7 @@ Response DeleteInstance(Mutation& m) {
             const std::string diskKey = RelativeName(Text(entry, "source"));
             mObject* disk = diskKey.empty() ? nullptr : world.Find(collections::kDisks, diskKey);
             if (!disk) continue;
-            RemoveDiskUser(*disk, key);
+            RemoveDiskUser(world, *disk, key);
             if (Flag(entry, "autoDelete", false) && DiskUsers(*disk).empty())
                 world.Erase(collections::kDisks, diskKey);
         }
@@ -703,7 +703,7 @@ Response StopInstance(Mutation& m) {
             if (!instance) return OperationFailure::Of(operation_errors::kResourceNotFound);
             (*instance)["status"] = "TERMINATED";
             (*instance)["cpuPlatform"] = CpuPlatform("", "TERMINATED");
-            (*instance)["lastStopTimestamp"] = ComputeNow();
+            (*instance)["lastStopTimestamp"] = ComputeNow(world);
             Touch(world, *instance);
             return OperationFailure();
         };
@@ -730,7 +730,7 @@ Response StartInstance(Mutation& m) {
             if (!instance) return OperationFailure::Of(operation_errors::kResourceNotFound);
             (*instance)["status"] = "RUNNING";
             (*instance)["cpuPlatform"] = CpuPlatform(LastSegment(Text(*instance, "machineType")), "RUNNING");
-            (*instance)["lastStartTimestamp"] = ComputeNow();
+            (*instance)["lastStartTimestamp"] = ComputeNow(world);
             Touch(world, *instance);
             return OperationFailure();
         };
@@ -819,7 +819,7 @@ Response AttachDiskTo(Mutation& m) {
         for (int64_t n = placed.index; placed.deviceName.empty() || names.count(placed.deviceName); ++n)
             placed.deviceName = "persistent-disk-" + std::to_string(n);
         mObject& disk = *world.Find(collections::kDisks, diskKey);
-        AddDiskUser(disk, key);
+        AddDiskUser(world, disk, key);
         const mObject entry = AttachedDisk(diskKey, disk, placed);
         if (placed.boot) {
             disks.insert(disks.begin(), entry);
@@ -865,7 +865,7 @@ Response DetachDiskFrom(Mutation& m) {
             return OperationFailure::Of(operation_errors::kResourceNotFound,
                                         "No attached disk found with device name '" + deviceName + "'");
         disks.erase(found);
-        if (mObject* disk = world.Find(collections::kDisks, diskKey)) RemoveDiskUser(*disk, key);
+        if (mObject* disk = world.Find(collections::kDisks, diskKey)) RemoveDiskUser(world, *disk, key);
         Touch(world, *instance);
         return OperationFailure();
     };

@@ -213,8 +213,8 @@ mObject Instance(World::Txn& world, const SeedEntry& entry, const std::string& p
     for (const char* candidate : kStatuses) known = known || status == candidate;
     if (!known) entry.Fail("status " + status + " is not an instance status");
 
-    const std::string created =
-        entry.CreationTimestamp(ZkJson::GetStringValue(*world.FindProject(projectId), "createTime"), name);
+    const std::string created = entry.CreationTimestamp(
+        world, ZkJson::GetStringValue(*world.FindProject(projectId), "createTime"), name);
     const Context c{world, entry, projectId, zone, ComputeUrl(name), created};
     mObject instance;
     instance["kind"] = "compute#instance";
@@ -263,7 +263,7 @@ mObject Instance(World::Txn& world, const SeedEntry& entry, const std::string& p
     instance["fingerprint"] = Fingerprint(mValue(name + status));
     if (status != "PROVISIONING" && status != "STAGING") instance["lastStartTimestamp"] = created;
     if (status == "STOPPED" || status == "TERMINATED" || status == "SUSPENDED")
-        instance["lastStopTimestamp"] = FormatComputeTimestamp(ParseRfc3339(created) + 86400);
+        instance["lastStopTimestamp"] = world.ComputeTime(ParseRfc3339(created) + 86400);
     instance["keyRevocationActionType"] = "NONE";
     return instance;
 }

@@ -17,8 +17,14 @@ namespace {
 using json_spirit::mArray;
 using json_spirit::mObject;
 
-// What Google shows for resources that have always been there.
-constexpr char kAncient[] = "1969-12-31T16:00:00.000-08:00";
+// What Google shows for resources that have always been there: the epoch, in its local time.
+constexpr int64_t kAncient = 0;
+// When Google made the machine and disk types, as it shows them (2012-06-07T13:48:14.670-07:00 and
+// 2014-06-02T11:07:28.529-07:00).
+constexpr int64_t kMachineTypesMade = 1339102094;
+constexpr int kMachineTypesMadeMillis = 670;
+constexpr int64_t kDiskTypesMade = 1401732448;
+constexpr int kDiskTypesMadeMillis = 529;
 
 struct Region {
     std::string name;
@@ -60,12 +66,12 @@ std::vector<Region> ProjectRegions(const std::vector<Region>& catalog, const mOb
     return regions;
 }
 
-mObject ZoneResource(const std::string& project, const std::string& zone) {
+mObject ZoneResource(const World::Txn& world, const std::string& project, const std::string& zone) {
     const std::string name = project + "/zones/" + zone;
     mObject resource;
     resource["kind"] = "compute#zone";
     resource["id"] = StableId("zones/" + zone);
-    resource["creationTimestamp"] = kAncient;
+    resource["creationTimestamp"] = world.ComputeTime(kAncient);
     resource["name"] = zone;
     resource["description"] = zone;
     resource["status"] = "UP";
@@ -81,13 +87,13 @@ mObject Quota(const char* metric, double limit) {
     return mObject{{"metric", metric}, {"limit", limit}, {"usage", 0.0}};
 }
 
-mObject RegionResource(const std::string& project, const Region& region) {
+mObject RegionResource(const World::Txn& world, const std::string& project, const Region& region) {
     mArray zones;
     for (const std::string& zone : region.zones) zones.push_back(ComputeUrl(project + "/zones/" + zone));
     mObject resource;
     resource["kind"] = "compute#region";
     resource["id"] = StableId("regions/" + region.name);
-    resource["creationTimestamp"] = kAncient;
+    resource["creationTimestamp"] = world.ComputeTime(kAncient);
     resource["name"] = region.name;
     resource["description"] = region.name;
     resource["status"] = "UP";
@@ -99,7 +105,8 @@ mObject RegionResource(const std::string& project, const Region& region) {
     return resource;
 }
 
-mObject MachineType(const SeedEntry& entry, const std::string& project, const std::string& zone) {
+mObject MachineType(const World::Txn& world, const SeedEntry& entry, const std::string& project,
+                    const std::string& zone) {
     const std::string name = entry.RequiredText("name");
     const int64_t cpus = entry.Integer("guestCpus", 0);
     const int64_t memoryMb = entry.Integer("memoryMb", 0);
@@ -107,7 +114,7 @@ mObject MachineType(const SeedEntry& entry, const std::string& project, const st
     mObject resource;
     resource["kind"] = "compute#machineType";
     resource["id"] = StableId("machineTypes/" + name);
-    resource["creationTimestamp"] = "2012-06-07T13:48:14.670-07:00";
+    resource["creationTimestamp"] = world.ComputeTime(kMachineTypesMade, kMachineTypesMadeMillis);
     resource["name"] = name;
     resource["description"] = entry.Text(
         "description", std::to_string(cpus) + " vCPUs, " + std::to_string(memoryMb / 1024) + " GB RAM");
@@ -125,12 +132,13 @@ mObject MachineType(const SeedEntry& entry, const std::string& project, const st
 }
 
 // scope: "zones/z" or "regions/r".
-mObject DiskType(const SeedEntry& entry, const std::string& project, const std::string& scope) {
+mObject DiskType(const World::Txn& world, const SeedEntry& entry, const std::string& project,
+                 const std::string& scope) {
     const std::string name = entry.RequiredText("name");
     mObject resource;
     resource["kind"] = "compute#diskType";
     resource["id"] = StableId("diskTypes/" + name);
-    resource["creationTimestamp"] = "2014-06-02T11:07:28.529-07:00";
+    resource["creationTimestamp"] = world.ComputeTime(kDiskTypesMade, kDiskTypesMadeMillis);
     resource["name"] = name;
     resource["description"] = entry.Text("description", name);
     resource["validDiskSize"] = entry.Text("validDiskSize", "10GB-65536GB");
@@ -173,25 +181,25 @@ public:
             const std::string project = "projects/" + projectId;
             for (const Region& region : ProjectRegions(catalog, *seed, projectId)) {
                 world.Put(collections::kRegions, project + "/regions/" + region.name,
-                          RegionResource(project, region));
+                          RegionResource(world, project, region));
                 for (const SeedEntry& type : diskTypes) {
                     if (!type.Flag("regional", true)) continue;
                     const std::string scope = "regions/" + region.name;
                     world.Put(collections::kDiskTypes,
                               project + "/" + scope + "/diskTypes/" + type.Text("name"),
-                              DiskType(type, project, scope));
+                              DiskType(world, type, project, scope));
                 }
                 for (const std::string& zone : region.zones) {
                     const std::string scope = "zones/" + zone;
-                    world.Put(collections::kZones, project + "/" + scope, ZoneResource(project, zone));
+                    world.Put(collections::kZones, project + "/" + scope, ZoneResource(world, project, zone));
                     for (const SeedEntry& type : machineTypes)
                         world.Put(collections::kMachineTypes,
                                   project + "/" + scope + "/machineTypes/" + type.RequiredText("name"),
-                                  MachineType(type, project, zone));
+                                  MachineType(world, type, project, zone));
                     for (const SeedEntry& type : diskTypes)
                         world.Put(collections::kDiskTypes,
                                   project + "/" + scope + "/diskTypes/" + type.RequiredText("name"),
-                                  DiskType(type, project, scope));
+                                  DiskType(world, type, project, scope));
                 }
             }
         }

@@ -109,7 +109,7 @@ private:
         entry.Allow({"name", "mode", "description", "IPv4Range", "routingMode", "mtu", "creationTimestamp"});
         const std::string name = "projects/" + projectId + "/global/networks/" + entry.RequiredText("name");
         const std::string mode = entry.Text("mode", "auto");
-        const std::string timestamp = entry.CreationTimestamp(created, name);
+        const std::string timestamp = entry.CreationTimestamp(world, created, name);
         mObject network;
         network["kind"] = "compute#network";
         network["id"] = StableId(name);
@@ -165,7 +165,7 @@ private:
         int length = 0;
         if (!ParseCidr(range, base, length)) entry.Fail("ipCidrRange " + range + " is not an IPv4 range");
         const std::string name = region + "/subnetworks/" + entry.RequiredText("name");
-        mObject subnet = Subnetwork(name, network, range, entry.CreationTimestamp(created, name));
+        mObject subnet = Subnetwork(name, network, range, entry.CreationTimestamp(world, created, name));
         subnet["description"] = entry.Text("description");
         subnet["privateIpGoogleAccess"] = entry.Flag("privateIpGoogleAccess", false);
         if (const mArray* ranges = entry.Array("secondaryIpRanges")) {

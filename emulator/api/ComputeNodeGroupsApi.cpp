@@ -29,7 +29,7 @@ mObject NodeGroup(World::Txn& world, const SeedEntry& entry, const std::string& 
     mObject group;
     group["kind"] = "compute#nodeGroup";
     group["id"] = StableId(name);
-    group["creationTimestamp"] = entry.CreationTimestamp(created, name);
+    group["creationTimestamp"] = entry.CreationTimestamp(world, created, name);
     group["name"] = entry.Text("name");
     group["description"] = entry.Text("description");
     group["nodeTemplate"] = ComputeUrl(nodeTemplate);

@@ -28,7 +28,7 @@ void AddOperationRoute(Router& router, EmulatorContext& context, const std::stri
                    World::Txn world = context.world.Lock();
                    const std::string missing = MissingParent(world, name);
                    if (!missing.empty()) {
-                       response = ComputeNotFoundResponse(missing);
+                       response = ComputeMissingResponse(missing, name);
                        return;
                    }
                    if (action == Action::kDelete) {

@@ -27,7 +27,7 @@ mObject ComputeProject(World::Txn& world, const mObject& project) {
     resource["kind"] = "compute#project";
     resource["id"] = world.NewId();
     resource["name"] = projectId;
-    resource["creationTimestamp"] = FormatComputeTimestamp(created < 0 ? 0 : created);
+    resource["creationTimestamp"] = world.ComputeTime(created < 0 ? 0 : created);
     resource["selfLink"] = kComputeBase + std::string("projects/") + projectId;
     resource["commonInstanceMetadata"] = metadata;
     resource["defaultServiceAccount"] = number + "-compute@developer.gserviceaccount.com";

@@ -140,7 +140,7 @@ TEST_F(ComputeMutationModelTest, ReadingTheResourceMovesItsOperationAndShowsTheW
     const Reply reply = client().Post(kZoneA + "disks/web-1/createSnapshot", mObject{{"name", "web-1-now"}});
     ASSERT_EQ("PENDING", Text(reply.body, "status"));
     mObject made = client().Get(snapshot).body;  // one step: the operation is RUNNING
-    EXPECT_EQ("CREATING", Text(made, "status"));
+    EXPECT_EQ("UPLOADING", Text(made, "status"));
     EXPECT_EQ("0", Text(made, "storageBytes"));
     EXPECT_EQ("RUNNING", ListedStatus(kZoneA + "operations", Text(reply.body, "name")));
     made = client().Get(snapshot).body;  // two: DONE

@@ -180,7 +180,7 @@ TEST_F(ComputeReadModelTest, UnknownResourcesAndParentsAnswerComputeNotFound) {
         {"/compute/v1/projects/gcemu-project-1/zones/us-central1-a/instances/web-2",  // in another zone
          "projects/gcemu-project-1/zones/us-central1-a/instances/web-2"},
         {"/compute/v1/projects/no-such-project/zones/us-central1-a/instances", "projects/no-such-project"},
-        {"/compute/v1/projects/gcemu-project-1/zones/mars-north1-a/disks",
+        {"/compute/v1/projects/gcemu-project-1/zones/mars-north1-a",  // under it: 400, Unknown zone
          "projects/gcemu-project-1/zones/mars-north1-a"},
         {"/compute/v1/projects/gcemu-project-1/regions/us-central1/disks/web-1",
          "projects/gcemu-project-1/regions/us-central1/disks/web-1"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -174,12 +175,38 @@ TEST_F(DiscoveryEmulatorTest, VmsOfSeveralProjectsKeepTheirOwnProjectIds) {
     EXPECT_EQ(p, kProject2);
 }
 
-TEST_F(DiscoveryEmulatorTest, AMissingZoneIsAnEmptyAnswerWith404Left) {
+// Google refuses a list under a zone it does not know (400); the facade, spreading the call over
+// projects, still answers with an empty list, and the refusal is left to read.
+TEST_F(DiscoveryEmulatorTest, AMissingZoneIsAnEmptyAnswerWithGooglesRefusalLeft) {
     auto wrapper = Connected();
     std::vector<SVMInfoLib> vms;
     EXPECT_TRUE(wrapper->GetVMInfoListInZone(kProject1, "no-such-zone", vms, 0));
     EXPECT_TRUE(vms.empty());
-    EXPECT_EQ(wrapper->GetLastErrorCode(), "404");
+    EXPECT_EQ(wrapper->GetLastErrorCode(), "400");
+    EXPECT_EQ(wrapper->GetLastError(), "Invalid value for field 'zone': 'no-such-zone'. Unknown zone.");
+
+    // The reads that name the zone report the refusal rather than an empty place.
+    const struct {
+        const char* what;
+        std::function<bool(CGoogleCloudSDKWrapper&)> read;
+    } reads[] = {
+        {"machine types",
+         [](CGoogleCloudSDKWrapper& w) {
+             std::vector<SMachineTypeInfoLib> types;
+             return w.GetMachineTypesInfoList(kProject1, "no-such-zone", types, 0);
+         }},
+        {"a disk",
+         [](CGoogleCloudSDKWrapper& w) {
+             SDiskInfoLib disk;
+             return w.GetDiskInfo(kProject1, "web-1", "no-such-zone", "", false, disk, 0);
+         }},
+        {"a VM by name",
+         [](CGoogleCloudSDKWrapper& w) {
+             SVMInfoLib vm;
+             return w.GetVMInfo(kProject1, "web-1", "", "no-such-zone", vm, 0);
+         }},
+    };
+    for (const auto& r : reads) EXPECT_FALSE(r.read(*wrapper)) << r.what;
 }
 
 TEST_F(DiscoveryEmulatorTest, LabelsLiteralAndWildcard) {
