@@ -280,6 +280,22 @@ private:
     std::exception_ptr m_sinkError;
 };
 
+}  // namespace
+
+bool ZkJson::IsJsonText(const std::string& text, std::string& why) {
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    rapidjson::Reader reader;
+    rapidjson::BaseReaderHandler<rapidjson::UTF8<>> ignore;
+    rapidjson::ParseResult result =
+        reader.Parse<kParseFlags | rapidjson::kParseValidateEncodingFlag>(stream, ignore);
+    if (result && stream.Tell() == text.size()) return true;
+    why = !result ? "at offset " + std::to_string(result.Offset()) + ": " + rapidjson::GetParseError_En(result.Code())
+                  : "a NUL byte at offset " + std::to_string(stream.Tell());
+    return false;
+}
+
+namespace {
+
 bool Parse(const std::string& text, ValueBuilder& builder) {
     rapidjson::MemoryStream stream(text.data(), text.size());
     rapidjson::Reader reader;

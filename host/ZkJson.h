@@ -16,6 +16,10 @@ public:
     // Parses any JSON value; false (value untouched) when the text is not JSON.
     static bool Unserialize(const std::string& text, json_spirit::mValue& value);
 
+    // Whether the text is one JSON value and nothing else (no tree is built); when not, why (the
+    // offset and RapidJSON's words).
+    static bool IsJsonText(const std::string& text, std::string& why);
+
     // Receives the elements of a streamed array, one at a time.
     class HOST_API IArrayElementSink {
     public:

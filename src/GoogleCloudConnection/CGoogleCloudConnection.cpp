@@ -16,6 +16,7 @@
 #include "host/Settings.h"
 #include "host/XwSleep.h"
 #include "host/ZKLibCurl.h"
+#include "host/ZkJson.h"
 
 namespace GoogleCloudSDKWrapper {
 
@@ -175,15 +176,39 @@ bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requ
         response.assign(text, length);
     else
         response.clear();
-    if (sent) {
+    if (sent && !AnswerIsUnreadable(url, response)) {
         LogResponse(url, response, 2);
         return true;
+    }
+    if (sent) {
+        LogResponse(url, response, 0);
+        return false;
     }
     logger.Error(__PRETTY_FUNCTION__, "Error: API failed. operation [%d]. URL[%s]. Request [%s]", requestType,
                  url.c_str(), RedactCredentials(body).c_str());
     RecordFailedExchange(requestType, url, response);
     LogResponse(url, response, 0);
     return false;
+}
+
+// Every API answers JSON, except Cloud Storage's XML API, through which objects are read as they are
+// stored, and a 204. A 2xx answer that is not JSON (cut short by a proxy, an HTML page, nothing at all)
+// would otherwise reach the readers as a success they cannot read, with no error to show.
+bool CGoogleCloudConnection::AnswerIsUnreadable(const std::string& url, const std::string& response) {
+    const std::string storageXmlApi = "https://" + endpoints::StorageHost() + "/";
+    const bool objectRead = url.compare(0, storageXmlApi.size(), storageXmlApi) == 0 &&
+                            url.compare(storageXmlApi.size(), 8, "storage/") != 0 &&
+                            url.compare(storageXmlApi.size(), 7, "upload/") != 0;
+    const int64_t status = httpClient->GetHttpErrorCode();
+    std::string why = "it is empty";
+    if (objectRead || status == 204 || (!response.empty() && ZkJson::IsJsonText(response, why))) return false;
+    const std::string message =
+        JtString::Format("The answer from [%s] (HTTP %lld) is not JSON: %s.", url.c_str(),
+                         static_cast<long long>(status), why.c_str());
+    logger.Error(__PRETTY_FUNCTION__, "%s", message.c_str());
+    SetErrorMessage(message);
+    SetErrorCode("INVALID_RESPONSE");
+    return true;
 }
 
 // What failed: the HTTP status as the code and, when the body is a Google error, Google's own words;

@@ -78,6 +78,8 @@ private:
     // _sendReqFull, sent again after a pause while a read fails for a passing reason.
     bool SendWithRetries(const std::string& projectId, int requestType, const std::string& path,
                          const std::string& body, std::string& response);
+    // A 2xx answer that should be JSON and is not: recorded in the error state (INVALID_RESPONSE).
+    bool AnswerIsUnreadable(const std::string& url, const std::string& response);
     // Records a failed exchange in the error state before the caller decodes its body.
     void RecordFailedExchange(int requestType, const std::string& url, const std::string& response);
 
