@@ -203,6 +203,31 @@ TEST(StepRunnerTest, CountsRequestsAndTheOperationsPolled) {
     EXPECT_EQ(tail.requests, 3u);
     EXPECT_EQ(tail.operations, 2u);
     EXPECT_EQ(gcsdk::demo::CountTraffic(entries, 6).requests, 0u);
+
+    // Spanner's operations and Dataflow's jobs are counted apart.
+    const auto On = [](const std::string& host, const std::string& method, const std::string& path) {
+        gcemu::JournalEntry entry = Entry(method, path);
+        entry.host = host;
+        return entry;
+    };
+    const std::string spanner = "spanner.googleapis.com", dataflow = "dataflow.googleapis.com";
+    const std::string job = "/v1b3/projects/p/locations/us-central1/jobs/";
+    const std::vector<gcemu::JournalEntry> databases = {
+        On(spanner, "POST", "/v1/projects/p/instances/i/databases"),
+        On(spanner, "GET", "/v1/projects/p/instances/i/databases/d/operations/o"),
+        On(spanner, "GET", "/v1/projects/p/instances/i/databases/d/operations/o"),
+        On(dataflow, "POST", "/v1b3/projects/p/locations/us-central1/templates:launch"),
+        On(dataflow, "GET", job + "1"),
+        On(dataflow, "GET", job + "1"),
+        On(dataflow, "GET", job + "2"),
+        Entry("GET", op + "a"),
+    };
+    const gcsdk::demo::Traffic copied = gcsdk::demo::CountTraffic(databases, 0);
+    EXPECT_EQ(copied.requests, 8u);
+    EXPECT_EQ(copied.operations, 1u);
+    EXPECT_EQ(copied.spannerOperations, 1u);
+    EXPECT_EQ(copied.dataflowJobs, 2u);
+    EXPECT_EQ(all.spannerOperations + all.dataflowJobs, 0u);
 }
 
 TEST(StepRunnerTest, OneLinePerStepAndLaterStepsSkippedAfterAFailure) {
@@ -231,7 +256,36 @@ TEST(StepRunnerTest, OneLinePerStepAndLaterStepsSkippedAfterAFailure) {
     EXPECT_NE(text.find("\nsummary: 1 of 3 steps succeeded; 1 request sent, 1 operation followed, "),
               std::string::npos)
         << text;
+    EXPECT_EQ(text.find("Dataflow"), std::string::npos) << "none followed, none told";
     EXPECT_EQ(text.substr(text.size() - 12), "see the log\n");
+}
+
+TEST(StepRunnerTest, TheSummaryTellsTheSpannerOperationsAndDataflowJobs) {
+    gcemu::Journal journal;
+    for (bool json : {false, true}) {
+        std::ostringstream out;
+        gcsdk::demo::StepRunner steps(out, json, journal);
+        steps.Run("copy", [&](gcsdk::demo::StepReport&) {
+            gcemu::JournalEntry poll =
+                Entry("GET", std::string("/v1b3/projects/p/locations/l/jobs/") + (json ? "2" : "1"));
+            poll.host = "dataflow.googleapis.com";
+            journal.Append(poll);
+            return true;
+        });
+        steps.PrintSummary();
+        if (!json) {
+            EXPECT_NE(
+                out.str().find("; 1 request sent, 0 operations followed, 0 Spanner operations and 1 Dataflow "
+                               "job followed, "),
+                std::string::npos)
+                << out.str();
+            continue;
+        }
+        json_spirit::mObject summary;
+        ASSERT_TRUE(ZkJson::Unserialize(out.str(), summary)) << out.str();
+        EXPECT_EQ(ZkJson::GetIntValue(summary, "dataflowJobs"), 2) << "the journal is shared";
+        EXPECT_EQ(ZkJson::GetIntValue(summary["steps"].get_array()[0].get_obj(), "dataflowJobs"), 1);
+    }
 }
 
 TEST(StepRunnerTest, JsonIsOneObjectAtTheEnd) {

@@ -311,7 +311,8 @@ TEST_F(GcsdkChangesTest, RestoreHoldsTheCommandLineAgainstTheSavedConfiguration)
         << result.err;
 }
 
-// The main job: the demo runs against an emulator of its own and says how it went.
+// The main job: the demo runs against an emulator of its own, backs up and restores a VM, copies a
+// Spanner database, and says how it went.
 TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
     TempDir dir;
     Result result = Child(dir, {"demo"}, {}).Finish(std::chrono::seconds(60));
@@ -322,7 +323,8 @@ TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
     for (const std::string& line :
          {std::string("\n2. find secure-1 by its GUID: GUID "),
           std::string("; the GUID cache found it again with 1 request"),
-          std::string("\n3. back up secure-1: configuration saved ("), std::string(" -> demo-vault-data-"),
+          std::string("\n3. back up secure-1: configuration saved ("),
+          std::string(" -> demo-vault-data-"),
           std::string(
               "\n4. check the keys of its disks: 2 disks, 1 with a Cloud KMS key, all supported; the HSM "
               "key hsm-key is refused (below) ("),
@@ -341,17 +343,37 @@ TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
                       "restored-from=<snapshot>, "
                       "each read back as set with the saved disk's labels (below) ("),
           std::string("\n     secure-1-deployed-vault-data: restored-from=demo-vault-data-"),
-          std::string("\n11. compare both with secure-1: all 8 fields the same on both (0 requests)\n")})
+          std::string("\n11. compare both with secure-1: all 8 fields the same on both (0 requests)\n"),
+          std::string(
+              "\n12. discover the Cloud SQL instances of every project: 3 instances (gcemu-project-2: "
+              "orders-mysql, orders-mysql-replica, reports-pg) ("),
+          std::string(
+              "\n     gcemu-project-2/orders-mysql-replica: MYSQL_8_0, us-central1, RUNNABLE, replica of "
+              "orders-mysql\n"),
+          std::string(
+              "\n13. export Spanner database orders of gcemu-spanner: bucket gcsdk-demo-exports made; "
+              "Dataflow job "),
+          std::string(" JOB_STATE_DONE; 5 objects written under "
+                      "gs://gcsdk-demo-exports/exports/gcemu-spanner-orders-"),
+          std::string("\n     spanner-export.json\n"),
+          std::string(
+              "\n14. import the export into orders_restored: database orders_restored created; Dataflow "
+              "job "),
+          std::string(" JOB_STATE_DONE; gcemu-spanner now holds orders, orders_2024, orders_restored (")})
         EXPECT_TRUE(Contains(out, line)) << line << "\n" << out;
-    EXPECT_TRUE(std::regex_search(out, std::regex("\nsummary: 11 of 11 steps succeeded; \\d+ requests sent, "
-                                                  "\\d+ operations followed, [0-9.]+ s\n$")))
+    EXPECT_TRUE(
+        std::regex_search(out, std::regex("\nsummary: 14 of 14 steps succeeded; \\d+ requests sent, "
+                                          "\\d+ operations followed, 1 Spanner operation and 2 Dataflow "
+                                          "jobs followed, [0-9.]+ s\n$")))
         << out;
 
     result = Child(dir, {"demo", "--json"}, {}).Finish(std::chrono::seconds(60));
     ASSERT_EQ(result.status, 0) << Shown({"demo", "--json"}, result);
     json_spirit::mObject summary = Object(result.out);
     EXPECT_TRUE(summary["ok"].get_bool());
-    EXPECT_EQ(summary["steps"].get_array().size(), 11u);
+    EXPECT_EQ(summary["steps"].get_array().size(), 14u);
+    EXPECT_EQ(ZkJson::GetIntValue(summary, "spannerOperations"), 1);
+    EXPECT_EQ(ZkJson::GetIntValue(summary, "dataflowJobs"), 2);
     EXPECT_GT(ZkJson::GetIntValue(summary, "requests"), 50);
     EXPECT_GT(ZkJson::GetIntValue(summary, "operations"), 5);
 }

@@ -1,11 +1,12 @@
-// The progress lines of the operations gcsdk follows, read from the library's log, and the Compute Engine
-// names it checks and makes.
+// The progress lines of the operations and jobs gcsdk follows and what else their lines tell, read from
+// the library's log, and the Compute Engine names it checks and makes.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <utility>
 #include <vector>
 
+#include "cli/FollowedWork.h"
 #include "cli/Progress.h"
 #include "cli/ResourceNames.h"
 #include "tests/support/TempDir.h"
@@ -19,6 +20,12 @@ TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
         "GoogleCloudSDKWrapper::SOperationInfoLib&, const string&, uint32_t, uint32_t)";
     const std::string create =
         "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::CreateInstance(const string&, ...)";
+    const std::string job =
+        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::WaitForDataflowJob(const string&, const "
+        "GoogleCloudSDKWrapper::SDataflowJobInfoLib&)";
+    const std::string spanner =
+        "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::WaitForSpannerOperation(const string&, const "
+        "GoogleCloudSDKWrapper::SSpannerOperationInfoLib&)";
     struct Case {
         std::string tag;
         std::string message;
@@ -39,6 +46,14 @@ TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
         {create, "Failed to create instance [vm].", Kind::kNone, ""},
         {"void Other::F()", "Current  status : [RUNNING], waiting for status : [DONE]", Kind::kNone, ""},
         {"bool ns::CGoogleCloudConnection::_sendReqFull(int)", "Response from [u]:\n{}", Kind::kExchange, ""},
+        {job, "Job [2024_1] Current status : [JOB_STATE_RUNNING], waiting for status : [JOB_STATE_DONE]",
+         Kind::kStatus, "JOB_STATE_RUNNING"},
+        {spanner,
+         "Operation [projects/p/instances/i/databases/d/operations/o] Current status : [WAITING], "
+         "waiting for status : [DONE]",
+         Kind::kStatus, "WAITING"},
+        {job, "Retrieved Job [2024_1] info as : response : {}", Kind::kNone, ""},
+        {job, "Job [2024_1] Current status : [], waiting for status : [JOB_STATE_DONE]", Kind::kNone, ""},
     };
     for (const Case& c : cases) {
         const gcsdk::PollEvent event = gcsdk::ReadPollLine({host::kLogDebug2, c.tag, c.message});
@@ -46,6 +61,110 @@ TEST(PollLineTest, ReadsTheLibrarysPollingLines) {
         if (c.kind == Kind::kStatus || c.kind == Kind::kError) {
             EXPECT_EQ(event.text, c.text) << c.message;
         }
+    }
+}
+
+// What the log tells of a Dataflow job or Spanner operation, line by line, from its launch to its end.
+TEST(FollowedWorkTest, ReadsTheJobOrOperationFromItsLaunchToItsEnd) {
+    const std::string ops = "bool GoogleCloudSDKWrapper::CGoogleCloudOperations::";
+    const host::LogLine launch{
+        host::kLogDebug2, ops + "LaunchDataflowTemplate(...)",
+        "Launch Dataflow template success : response : {\"job\": {\"id\": \"j1\", "
+        "\"name\": \"cloud-spanner-export-i-d\", \"currentState\": \"JOB_STATE_QUEUED\", "
+        "\"location\": \"us-central1\"}}"};
+    const auto Poll = [&](const std::string& state) {
+        return host::LogLine{
+            host::kLogDebug2, ops + "WaitForDataflowJob(...)",
+            "Retrieved Job [j1] info as : response : {\"id\": \"j1\", \"currentState\": \"" + state + "\"}"};
+    };
+    const auto Error = [&](const std::string& function, const std::string& message) {
+        return host::LogLine{host::kLogError, ops + function + "(...)", message};
+    };
+    const host::LogLine created{
+        host::kLogLevel0, ops + "CreateSpannerDatabase(...)",
+        "Retrieved Operation info as : response : {\"name\": \"projects/p/instances/i/"
+        "databases/d/operations/o1\", \"done\": false}"};
+    const host::LogLine polledDone{
+        host::kLogLevel0, ops + "WaitForSpannerOperation(...)",
+        "Retrieved Operation [o1] info as : response : {\"name\": \"o1\", \"done\": true}"};
+    struct Case {
+        const char* what;
+        std::vector<host::LogLine> lines;
+        std::string id, state;
+        bool ended, lost;
+        std::string lostReason;
+    };
+    const Case cases[] = {
+        {"launched", {launch}, "j1", "JOB_STATE_QUEUED", false, false, ""},
+        {"done",
+         {launch, Poll("JOB_STATE_RUNNING"), Poll("JOB_STATE_DONE")},
+         "j1",
+         "JOB_STATE_DONE",
+         true,
+         false,
+         ""},
+        {"cancelled",
+         {launch, Error("WaitForDataflowJob",
+                        "Failed to complete the dataflow job [p][j1]. Job State [JOB_STATE_CANCELLED]")},
+         "j1",
+         "JOB_STATE_CANCELLED",
+         true,
+         false,
+         ""},
+        {"a poll refused",
+         {launch, Poll("JOB_STATE_RUNNING"),
+          Error("WaitForDataflowJob", "Unable to retrieve job info for id [j1], response [{}]")},
+         "j1",
+         "JOB_STATE_RUNNING",
+         false,
+         true,
+         ""},
+        {"timed out",
+         {launch, Error("WaitForDataflowJob", "Timeout waiting for status end state for Job [j1]")},
+         "j1",
+         "JOB_STATE_QUEUED",
+         false,
+         true,
+         "it did not finish in the time allowed"},
+        {"a poll unreadable",
+         {launch, Error("WaitForDataflowJob", "Failed to parse response [x]")},
+         "j1",
+         "JOB_STATE_QUEUED",
+         false,
+         true,
+         "a poll's answer could not be read"},
+        {"an operation done",
+         {created, polledDone},
+         "projects/p/instances/i/databases/d/operations/o1",
+         "DONE",
+         true,
+         false,
+         ""},
+        {"an operation lost",
+         {created,
+          Error("WaitForSpannerOperation", "Timeout waiting for status end state for operation [o1]")},
+         "projects/p/instances/i/databases/d/operations/o1",
+         "",
+         false,
+         true,
+         "it did not finish in the time allowed"},
+        {"a launch that failed",
+         {Error("LaunchDataflowTemplate", "Failed to retrieve response. URL [u]")},
+         "",
+         "",
+         false,
+         false,
+         ""},
+    };
+    for (const Case& c : cases) {
+        gcsdk::FollowedWork work;
+        for (const host::LogLine& line : c.lines) gcsdk::ReadWorkLine(line, work);
+        EXPECT_EQ(work.id, c.id) << c.what;
+        EXPECT_EQ(work.state, c.state) << c.what;
+        EXPECT_EQ(work.started, !c.id.empty()) << c.what;
+        EXPECT_EQ(work.ended, c.ended) << c.what;
+        EXPECT_EQ(work.lostTrack, c.lost) << c.what;
+        EXPECT_EQ(work.lostReason, c.lostReason) << c.what;
     }
 }
 

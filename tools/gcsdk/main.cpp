@@ -43,6 +43,8 @@ Registry MakeRegistry() {
     AddKeyCommands(registry);
     AddInstanceCommands(registry);
     AddStorageCommands(registry);
+    AddDatabaseCommands(registry);
+    AddSpannerCopyCommands(registry);
     AddRestoreCommands(registry);
     AddDemoCommand(registry);
     AddEmulatorCommand(registry);

@@ -40,6 +40,14 @@ PollEvent ReadPollLine(const host::LogLine& line) {
                    !event.text.empty()) {
             event.kind = PollEvent::Kind::kError;
         }
+    } else if (Contains(line.tag, "WaitForDataflowJob") || Contains(line.tag, "WaitForSpannerOperation")) {
+        // "Job [ID] Current status : [JOB_STATE_RUNNING], waiting for status : [JOB_STATE_DONE]", and a
+        // Spanner operation's "Operation [NAME] Current status : [WAITING], ...".
+        const size_t status = line.message.find("] Current status");
+        if ((line.message.rfind("Job [", 0) == 0 || line.message.rfind("Operation [", 0) == 0) &&
+            status != std::string::npos && Bracketed(line.message, status + 1, event.text) &&
+            !event.text.empty())
+            event.kind = PollEvent::Kind::kStatus;
     } else if (Contains(line.tag, "CGoogleCloudOperations::CreateInstance") &&
                Contains(line.message, "Retrying")) {
         event.kind = PollEvent::Kind::kRetry;

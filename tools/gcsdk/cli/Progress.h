@@ -1,9 +1,10 @@
-// A progress line for a library call that follows Compute Engine operations. The library says how an
-// operation goes only in its log: "Current  status : [RUNNING], waiting for status : [DONE]" at each
-// poll that does not find it done, "Error : [CODE][message]" when it fails, and "Retrying ..." when
-// instance creation means to send the request again (also after its last attempt, when it gives up
-// instead: a retry counts once the connection is at work again). Progress reads those lines while it
-// lives.
+// A progress line for a library call that follows long-running work. The library says how the work
+// goes only in its log: for a Compute Engine operation "Current  status : [RUNNING], waiting for status :
+// [DONE]" at each poll that does not find it done, "Error : [CODE][message]" when it fails, and "Retrying
+// ..." when instance creation means to send the request again (also after its last attempt, when it gives
+// up instead: a retry counts once the connection is at work again); for a Dataflow job "Job [ID] Current
+// status : [JOB_STATE_RUNNING], ..." and for a Spanner operation "Operation [NAME] Current status :
+// [WAITING], ...". Progress reads those lines while it lives.
 //
 // On a terminal the line is redrawn in place ("\r  snapshot web-1 ... RUNNING (12 s)"); otherwise a
 // plain line is printed when the status changes (and now and then while it does not); quiet prints

@@ -14,6 +14,8 @@ void AddDiskKeyAndLabelCommands(Registry& registry);  // disk keys, disk labels 
 void AddKeyCommands(Registry& registry);              // keys show, keyring create, key create|rotate
 void AddInstanceCommands(Registry& registry);         // vm stop|start|delete|config
 void AddStorageCommands(Registry& registry);          // buckets list, bucket create, objects list, object get
+void AddDatabaseCommands(Registry& registry);         // sql list, spanner instances|databases|config
+void AddSpannerCopyCommands(Registry& registry);      // spanner create-database|export|import
 void AddRestoreCommands(Registry& registry);          // restore, deploy
 void AddDemoCommand(Registry& registry);              // demo
 void AddEmulatorCommand(Registry& registry);          // emulator

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/DatabaseNames.h"
 #include "cli/Output.h"
 #include "cli/ResourceNames.h"
 #include "cli/Table.h"
@@ -35,6 +36,32 @@ int RequireResourceName(const Invocation& invocation, const char* option) {
     if (IsResourceName(value)) return kExitOk;
     return invocation.UsageError("--" + std::string(option) + " '" + TerminalSafe(value) +
                                  "' is not a Compute Engine name (" + kResourceNameRule + ")");
+}
+
+int RequireDatabaseNames(const Invocation& invocation) {
+    struct Rule {
+        const char* option;
+        bool (*valid)(const std::string&);
+        std::string what;
+    };
+    const Rule rules[] = {
+        {"project", IsResourceName, "a project id"},
+        {"instance", IsSpannerInstanceId,
+         std::string("a Spanner instance id (") + kSpannerInstanceRule + ")"},
+        {"database", IsSpannerDatabaseId,
+         std::string("a Spanner database id (") + kSpannerDatabaseRule + ")"},
+        {"config", IsSpannerConfigId, "an instance configuration id (regional-us-central1, nam-eur-asia1)"},
+        {"location", IsRegion, "a region (us-central1, europe-west4)"},
+        {"bucket", IsBucketName, std::string("a bucket name (") + kBucketNameRule + ")"},
+    };
+    for (const Rule& rule : rules) {
+        if (!invocation.args.Has(rule.option)) continue;
+        const std::string value = invocation.args.Value(rule.option);
+        if (!rule.valid(value))
+            return invocation.UsageError("--" + std::string(rule.option) + " '" + TerminalSafe(value) +
+                                         "' is not " + rule.what);
+    }
+    return kExitOk;
 }
 
 int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regionAllowed) {

@@ -16,6 +16,9 @@ namespace gcsdk {
 // --project P, as most commands take it.
 inline const Option kProjectIdOption{"project", "P", "project id"};
 
+// --instance I of the Spanner commands.
+inline const Option kSpannerInstanceOption{"instance", "I", "the Spanner instance"};
+
 // --zone Z or --region R: where a disk lives.
 struct DiskLocation {
     std::string zone;
@@ -29,6 +32,9 @@ struct DiskLocation {
 int RequireOptions(const Invocation& invocation, std::initializer_list<const char*> names);
 // A usage error unless the option's value is a Compute Engine name; kExitOk otherwise.
 int RequireResourceName(const Invocation& invocation, const char* option);
+// A usage error unless each of --project, --instance, --database, --config, --location and --bucket that
+// was given is well formed (a project id, Spanner ids, a region, a bucket name); kExitOk otherwise.
+int RequireDatabaseNames(const Invocation& invocation);
 // Exactly one of --zone and --region (or --zone alone when the region is not allowed).
 int ReadLocation(const Invocation& invocation, DiskLocation& location, bool regionAllowed = true);
 

@@ -9,6 +9,7 @@
 #include "commands/Commands.h"
 #include "commands/Common.h"
 #include "demo/BackupRestoreDemo.h"
+#include "demo/DatabaseSteps.h"
 #include "demo/StepRunner.h"
 #include "emulator/Emulator.h"
 #include "host/HbDebug.h"
@@ -61,8 +62,8 @@ int RunDemo(const Invocation& invocation) {
         demo::StepRunner steps(invocation.out, invocation.Json(), emulator.journal());
         if (!invocation.Json())
             invocation.out << "gcemu (default world) on https://127.0.0.1:" << emulator.Port()
-                           << "; backing up " << kVm << " of " << kProject << " and restoring it twice"
-                           << std::endl;
+                           << "; backing up " << kVm << " of " << kProject
+                           << " and restoring it twice, then its databases" << std::endl;
         CGoogleCloudSDKWrapper cloud;
         const bool signedIn = steps.Run("sign in", [&](StepReport& report) {
             if (!cloud.Init() || !cloud.Connect("", email, privateKey)) {
@@ -74,7 +75,11 @@ int RunDemo(const Invocation& invocation) {
             return true;
         });
         demo::BackupRestoreDemo walkthrough(emulator, cloud);
-        if (signedIn) walkthrough.Run(steps);
+        demo::DatabaseSteps databases(cloud);
+        if (signedIn) {
+            walkthrough.Run(steps);
+            databases.Run(steps);
+        }
         steps.PrintSummary(options.stateDir.empty()
                                ? "run '" + program + " demo --state-dir DIR' to keep the library's log"
                                : "the library's log: " + logFile);
@@ -91,7 +96,7 @@ int RunDemo(const Invocation& invocation) {
 void AddDemoCommand(Registry& registry) {
     Command demo;
     demo.name = "demo";
-    demo.summary = "Back up a VM and restore it twice, against gcemu started in this process";
+    demo.summary = "Back up a VM and restore it twice, then copy a Spanner database, against gcemu";
     demo.usage = "[--state-dir DIR]";
     demo.description =
         "Starts gcemu with its default world on a free port of 127.0.0.1, signs in with a new\n"
@@ -102,8 +107,11 @@ void AddDemoCommand(Registry& registry) {
         "snapshots with the same key, a restore with CreateInstance through an injected zone-exhaustion\n"
         "failure, a second restore kept in a bucket and deployed from it, the restored disks labelled\n"
         "with their snapshots and the labels read back, and a field-by-field comparison of both VMs with\n"
-        "the original. Needs no network and no credentials. Exit status 0 when every step and comparison\n"
-        "succeeded. With --json, one JSON object with the steps and the totals.";
+        "the original. Then the databases: the Cloud SQL instances of every project discovered, the Spanner\n"
+        "database orders exported to a new bucket by a Dataflow job (the objects it wrote listed), and\n"
+        "imported into a new database orders_restored. Needs no network and no credentials. Exit status 0\n"
+        "when every step and comparison succeeded. With --json, one JSON object with the steps and the\n"
+        "totals.";
     demo.options = {{"state-dir", "DIR",
                      "keep the emulator's files and the library's log here (default: a "
                      "temporary folder, removed)"}};

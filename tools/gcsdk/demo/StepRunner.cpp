@@ -12,14 +12,22 @@ namespace demo {
 
 Traffic CountTraffic(const std::vector<gcemu::JournalEntry>& entries, size_t from) {
     Traffic traffic;
-    std::set<std::string> operations;
+    std::set<std::string> operations, spanner, jobs;
     for (size_t i = from; i < entries.size(); ++i) {
         ++traffic.requests;
-        // The library follows an operation by reading its selfLink until it is DONE.
-        if (entries[i].method == "GET" && entries[i].path.find("/operations/") != std::string::npos)
-            operations.insert(entries[i].host + entries[i].path);
+        const gcemu::JournalEntry& entry = entries[i];
+        if (entry.method != "GET") continue;
+        // The library follows an operation by reading it until it is done, and a Dataflow job by reading
+        // it until it ends.
+        const std::string polled = entry.host + entry.path;
+        if (entry.path.find("/operations/") != std::string::npos)
+            (entry.host.rfind("spanner.", 0) == 0 ? spanner : operations).insert(polled);
+        else if (entry.host.rfind("dataflow.", 0) == 0 && entry.path.find("/jobs/") != std::string::npos)
+            jobs.insert(polled);
     }
     traffic.operations = operations.size();
+    traffic.spannerOperations = spanner.size();
+    traffic.dataflowJobs = jobs.size();
     return traffic;
 }
 
@@ -70,6 +78,8 @@ bool StepRunner::Run(const std::string& title, const std::function<bool(StepRepo
     if (!succeeded) step["failure"] = report.failure;
     step["requests"] = static_cast<int>(traffic.requests);
     step["operations"] = static_cast<int>(traffic.operations);
+    step["spannerOperations"] = static_cast<int>(traffic.spannerOperations);
+    step["dataflowJobs"] = static_cast<int>(traffic.dataflowJobs);
     step["seconds"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     m_steps.push_back(step);
     if (!succeeded) ++m_failed;
@@ -95,13 +105,19 @@ void StepRunner::PrintSummary(const std::string& failureHint) {
                                      {"steps", m_steps},
                                      {"requests", static_cast<int>(traffic.requests)},
                                      {"operations", static_cast<int>(traffic.operations)},
+                                     {"spannerOperations", static_cast<int>(traffic.spannerOperations)},
+                                     {"dataflowJobs", static_cast<int>(traffic.dataflowJobs)},
                                      {"seconds", std::chrono::duration<double>(elapsed).count()}};
         m_out << ZkJson::Serialize(json_spirit::mValue(summary)) << std::endl;
         return;
     }
     m_out << "summary: " << ok << " of " << m_number << " steps succeeded; "
           << Plural(traffic.requests, "request") << " sent, " << Plural(traffic.operations, "operation")
-          << " followed, " << Seconds(elapsed) << '\n';
+          << " followed, ";
+    if (traffic.spannerOperations > 0 || traffic.dataflowJobs > 0)
+        m_out << Plural(traffic.spannerOperations, "Spanner operation") << " and "
+              << Plural(traffic.dataflowJobs, "Dataflow job") << " followed, ";
+    m_out << Seconds(elapsed) << '\n';
     if (!Succeeded() && !failureHint.empty()) m_out << failureHint << '\n';
     m_out.flush();
 }

@@ -21,10 +21,12 @@ struct StepReport {
     std::string failure;               // why it failed; the library's error
 };
 
-// Requests and the distinct operations they polled, among the journal's entries from `from` on.
+// Requests and the distinct operations and jobs they polled, among the journal's entries from `from` on.
 struct Traffic {
     size_t requests = 0;
-    size_t operations = 0;
+    size_t operations = 0;         // Compute Engine's
+    size_t spannerOperations = 0;  // Cloud Spanner's
+    size_t dataflowJobs = 0;
 };
 Traffic CountTraffic(const std::vector<gcemu::JournalEntry>& entries, size_t from);
 
@@ -38,7 +40,8 @@ public:
     bool Run(const std::string& title, const std::function<bool(StepReport&)>& body);
     bool Succeeded() const { return m_failed == 0 && m_skipped == 0; }
 
-    // "summary: ..." with the requests sent, the operations followed and the time since the start.
+    // "summary: ..." with the requests sent, the operations (and Spanner operations and Dataflow jobs, when
+    // there were any) followed and the time since the start.
     void PrintSummary(const std::string& failureHint = "");
 
 private:
