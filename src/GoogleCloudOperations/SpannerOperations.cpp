@@ -116,6 +116,8 @@ bool CGoogleCloudOperations::WaitForDataflowJob(const std::string& projectId,
         if (state == "JOB_STATE_FAILED" || state == "JOB_STATE_CANCELLED" || state == "JOB_STATE_UPDATED") {
             logger.Error(__PRETTY_FUNCTION__, "Failed to complete the dataflow job [%s][%s]. Job State [%s]",
                          projectId.c_str(), job.id.c_str(), state.c_str());
+            // The state is the code; the message says so too, or an earlier call's would stand beside it.
+            SetErrorMessage("The Dataflow job [" + job.id + "] ended in state [" + state + "].");
             SetErrorCode(state);
             return false;
         }

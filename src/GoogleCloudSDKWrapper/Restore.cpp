@@ -231,6 +231,10 @@ bool CGoogleCloudSDKWrapper::DownloadVMInfoFromBucket(const std::string& project
     SVMInfoLib scratch;
     if (!parser->ParseObject(json, scratch)) {
         Error(__PRETTY_FUNCTION__, "Failed to parse the VM configuration JSON [%s]", json.c_str());
+        // A failure says why: the object is there, but it is no VM configuration.
+        operations->SetErrorMessage("The object [" + object + "] of the bucket [" + bucket +
+                                    "] is not a VM configuration.");
+        operations->SetErrorCode("INVALID_RESPONSE");
         return false;
     }
     return true;
