@@ -176,7 +176,8 @@ bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requ
         response.assign(text, length);
     else
         response.clear();
-    if (sent && !AnswerIsUnreadable(url, response)) {
+    // The token answer has a reader of its own (INVALID_TOKEN_RESPONSE).
+    if (sent && (fetchingToken || !AnswerIsUnreadable(url, response))) {
         LogResponse(url, response, 2);
         return true;
     }

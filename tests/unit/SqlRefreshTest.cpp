@@ -64,7 +64,8 @@ TEST_F(SqlQueryTest, ReadsEveryPageOfAProjectIntoTheCache) {
     } cases[] = {
         {"pages followed", {Page({"a", "b"}, "t/2&x"), Page({}, "t3"), Page({"c"})}, "a,b,c", success},
         {"no items: a project without instances", {Page({})}, "", success},
-        {"no list at all", {Answer(200, "<html>busy</html>")}, "", parseFailed},
+        // A 2xx that is not JSON fails in the transport, with its reason (INVALID_RESPONSE).
+        {"no list at all", {Answer(200, "<html>busy</html>")}, "", getFailed},
         {"items that are no list", {Answer(200, R"({"items":{"name":"a"}})")}, "", parseFailed},
         {"refused", {kRefused}, "", getFailed},
         {"a later page refused adds nothing", {Page({"a"}, "t/2&x"), kRefused}, "", getFailed},
