@@ -44,7 +44,11 @@ TEST_F(FaultMatrixTest, SignIn) {
                            return Outcome{cloud.Connect("", Key().email, Key().privateKeyPem), false};
                        },
                        false, true};
-    RunMatrix({connect}, Faults());
+    // The token answer has a reader of its own, with its own code for an answer that is not one.
+    std::vector<Fault> faults = Faults();
+    for (Fault& fault : faults)
+        if (fault.code == "INVALID_RESPONSE") fault.code = "INVALID_TOKEN_RESPONSE";
+    RunMatrix({connect}, faults);
 }
 
 TEST_F(FaultMatrixTest, DiscoveryLists) {
