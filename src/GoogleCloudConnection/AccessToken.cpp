@@ -82,18 +82,26 @@ bool CGoogleCloudConnection::GetAccessToken() {
 
     // A reply without a token must not count as a sign-in: every later request would go out with an
     // empty bearer.
-    json_spirit::mObject reply;
     std::string token;
-    if (ZkJson::Unserialize(response, reply)) token = ZkJson::GetStringValue(reply, "access_token");
-    if (token.empty()) {
+    int64_t lifetimeSecs = 0;
+    if (!ReadTokenAnswer(response, token, lifetimeSecs)) {
         SetErrorMessage("The token endpoint answered without an access token.");
         SetErrorCode("INVALID_TOKEN_RESPONSE");
         logger.Error(__PRETTY_FUNCTION__, "The token endpoint answered without an access token.");
         return false;
     }
     accessToken = token;
-    tokenExpiry = host::Now() + ZkJson::GetIntValue(reply, "expires_in");
+    tokenExpiry = host::Now() + lifetimeSecs;
     return true;
+}
+
+bool CGoogleCloudConnection::ReadTokenAnswer(const std::string& answer, std::string& token,
+                                             int64_t& lifetimeSecs) {
+    json_spirit::mObject reply;
+    if (!ZkJson::Unserialize(answer, reply)) return false;
+    token = ZkJson::GetStringValue(reply, "access_token");
+    lifetimeSecs = ZkJson::GetIntValue(reply, "expires_in");
+    return !token.empty();
 }
 
 bool CGoogleCloudConnection::RefreshAccessToken() {

@@ -62,6 +62,9 @@ public:
 
     // Sign-in with the service-account key: a JWT signed RS256, exchanged for an access token.
     bool GetAccessToken();
+    // The token endpoint's answer: its access token and lifetime in seconds ("expires_in"). False when
+    // it is not a JSON object or holds no token.
+    static bool ReadTokenAnswer(const std::string& answer, std::string& token, int64_t& lifetimeSecs);
     bool RefreshAccessToken();
     // The last reply was the token refusal "HTTP/1.1 401 Unauthorized" (outside a token request).
     bool IsAccessTokenExpired();

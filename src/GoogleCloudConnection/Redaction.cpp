@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/ZkJson.h"
+
 namespace GoogleCloudSDKWrapper {
 namespace {
 
@@ -61,12 +63,41 @@ void RedactFormField(std::string& text, const char* field) {
     }
 }
 
+bool IsSecretName(const std::string& name) {
+    for (const char* quoted : kJsonSecrets)
+        if (name == std::string(quoted + 1, std::strlen(quoted) - 2)) return true;
+    return false;
+}
+
+// Replaces every secret string still in the tree; true when there was one.
+bool RedactTree(json_spirit::mValue& value) {
+    bool changed = false;
+    if (value.type() == json_spirit::array_type) {
+        for (json_spirit::mValue& element : value.get_array()) changed |= RedactTree(element);
+    } else if (value.type() == json_spirit::obj_type) {
+        for (auto& [name, member] : value.get_obj()) {
+            if (IsSecretName(name) && member.type() == json_spirit::str_type &&
+                member.get_str() != kRedacted) {
+                member = kRedacted;
+                changed = true;
+            } else {
+                changed |= RedactTree(member);
+            }
+        }
+    }
+    return changed;
+}
+
 }  // namespace
 
 std::string RedactCredentials(const std::string& text) {
     std::string redacted = text;
     for (const char* name : kJsonSecrets) RedactJsonMember(redacted, name);
     RedactFormField(redacted, "assertion=");
+    // The scan misses a name written with escapes ("access\u005ftoken"), which a JSON reader takes for
+    // the name itself: such a text is written again, with its secrets replaced.
+    json_spirit::mValue tree;
+    if (ZkJson::Unserialize(redacted, tree) && RedactTree(tree)) return ZkJson::Serialize(tree);
     return redacted;
 }
 

@@ -41,7 +41,8 @@ GoogleErrorBody ReadGoogleErrorBody(const std::string& body) {
         if (!ZkJson::Unserialize(body, response)) return error;
         const auto found = response.find("error");
         if (found == response.end()) return error;
-        if (found->second.type() == json_spirit::str_type) {
+        // An OAuth refusal names its error; an empty name would leave a failed sign-in without a code.
+        if (found->second.type() == json_spirit::str_type && !found->second.get_str().empty()) {
             const std::string description = ZkJson::GetStringValue(response, "error_description");
             error.kind = GoogleErrorBody::Kind::kOAuth;
             error.code = found->second.get_str();

@@ -20,6 +20,11 @@ bool ParseUtc(const std::string& text, int64_t& seconds) {
                     &zone) != 7 ||
         zone != 'Z')
         return false;
+    // A field out of its range is no time: timegm would roll it into another, and the year or the
+    // seconds could overflow on the way.
+    if (year < 0 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || !(second >= 0 && second < 61))
+        return false;
     std::tm parts{};
     parts.tm_year = year - 1900;
     parts.tm_mon = month - 1;

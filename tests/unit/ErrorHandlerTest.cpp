@@ -28,6 +28,8 @@ TEST(ErrorHandler, DecodesResponseBodies) {
          "Invalid JWT Signature.", "invalid_grant"},
         {"oauth refusal without description", R"({"error":"invalid_client"})", "invalid_client",
          "invalid_client"},
+        {"oauth refusal with an empty error is no refusal", R"({"error":"","error_description":"x"})", "",
+         "0"},
         {"json without error member", R"({"kind":"compute#operation"})", "", "0"},
         {"error object without code or message", R"({"error":{}})", "", "0"},
         {"mistyped code and message", R"({"error":{"code":"403","message":7}})", "", "0"},

@@ -72,6 +72,13 @@ TEST(KeyWriter, WritesTheRotationInUtc) {
          R"({"nextRotationTime":"2026-01-03T03:04:05Z","purpose":"ENCRYPT_DECRYPT","rotationPeriod":"86400s"})"},
         {"a future next time kept as given", "86400s", "2026-01-02T03:04:06.25Z", "", "",
          R"({"nextRotationTime":"2026-01-02T03:04:06.25Z","purpose":"ENCRYPT_DECRYPT","rotationPeriod":"86400s"})"},
+        // A next time that is no time is none: neither rolled into another nor overflowing on the way.
+        {"a next time with a month out of range", "86400s", "2030-13-01T00:00:00Z", "", "",
+         R"({"nextRotationTime":"2026-01-03T03:04:05Z","purpose":"ENCRYPT_DECRYPT","rotationPeriod":"86400s"})"},
+        {"a next time with the smallest year", "86400s", "-2147483648-01-01T00:00:00Z", "", "",
+         R"({"nextRotationTime":"2026-01-03T03:04:05Z","purpose":"ENCRYPT_DECRYPT","rotationPeriod":"86400s"})"},
+        {"a next time with seconds beyond an int", "86400s", "2030-01-01T00:00:1e30Z", "", "",
+         R"({"nextRotationTime":"2026-01-03T03:04:05Z","purpose":"ENCRYPT_DECRYPT","rotationPeriod":"86400s"})"},
         {"no period, no rotation", "", "2030-01-01T00:00:00Z", "", "", R"({"purpose":"ENCRYPT_DECRYPT"})"},
         {"a version template needs both members", "", "", "GOOGLE_SYMMETRIC_ENCRYPTION", "",
          R"({"purpose":"ENCRYPT_DECRYPT"})"},
