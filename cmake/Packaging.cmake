@@ -38,34 +38,37 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dependency on their package comes from the component dependencies below.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src ${CMAKE_BINARY_DIR}/host)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+# A shlibs file for the libraries' package (the only one with shared libraries), and its ldconfig trigger.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "Google Cloud REST APIs for backup agents (shared libraries)
- GoogleCloudSDKWrapper reads and changes Google Cloud resources through one
- object: it finds virtual machines by GUID, name, label or place, snapshots
- their disks, makes disks and instances from the snapshots, manages Cloud KMS
- keys and copies Cloud Spanner databases, over the public REST APIs.
- .
- This package holds libGoogleCloudSDKWrapper and the host-services library
- it uses.")
+GoogleCloudSDKWrapper reads and changes Google Cloud resources through one
+object: it finds virtual machines by GUID, name, label or place, snapshots
+their disks, makes disks and instances from the snapshots, manages Cloud KMS
+keys and copies Cloud Spanner databases, over the public REST APIs.
+
+This package holds libGoogleCloudSDKWrapper and the host-services library
+it uses.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Google Cloud REST APIs for backup agents (development files)
- GoogleCloudSDKWrapper reads and changes Google Cloud resources through one
- object.
- .
- This package holds the headers, the CMake package
- (find_package(GoogleCloudSDKWrapper)) and the pkg-config file for building
- against the library.")
+GoogleCloudSDKWrapper reads and changes Google Cloud resources through one
+object.
+
+This package holds the headers, the CMake package
+(find_package(GoogleCloudSDKWrapper)) and the pkg-config file for building
+against the library.")
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 # The host JSON headers use boost::variant.
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS libboost-dev)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "Google Cloud REST APIs for backup agents (gcsdk and gcemu)
- gcsdk is a command-line tool over the GoogleCloudSDKWrapper library: it lists
- projects, zones and VMs, snapshots and restores VMs, and manages disks, keys
- and buckets. gcemu is a local HTTPS emulator of the Google APIs the library
- speaks, for testing agents without a cloud.")
+gcsdk is a command-line tool over the GoogleCloudSDKWrapper library: it lists
+projects, zones and VMs, snapshots and restores VMs, and manages disks, keys
+and buckets. gcemu is a local HTTPS emulator of the Google APIs the library
+speaks, for testing agents without a cloud.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
 

@@ -59,7 +59,7 @@ for package in "${!allowed[@]}"; do
 done
 
 lintian_log=$out/lintian.txt
-lintian --fail-on error --no-tag-display-limit "$out"/*.deb >"$lintian_log" 2>&1 || failed=1
+lintian --fail-on error --tag-display-limit 0 "$out"/*.deb >"$lintian_log" 2>&1 || failed=1
 for deb in "$out"/*.deb; do
   printf '%-50s %6s KB  Depends: %s\n' "$(basename "$deb")" "$(du -k "$deb" | cut -f1)" \
     "$(dpkg-deb -f "$deb" Depends)"
