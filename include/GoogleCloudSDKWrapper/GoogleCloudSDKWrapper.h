@@ -37,8 +37,8 @@ class CGoogleCloudOperations;
 /// a wait that runs out of time ("times out").
 ///
 /// @par Error codes
-/// - The HTTP status of a refused request, as decimal text: "400" (a bad argument), "401" (the token
-///   was refused and a new sign-in failed), "403" (the account lacks a permission, or the API is not
+/// - The HTTP status of a refused request, as decimal text: "400" (a bad argument), "401" (the API
+///   refused the token, also once renewed), "403" (the account lacks a permission, or the API is not
 ///   enabled in the project), "404" (no such resource, or a project the account cannot see), "409"
 ///   (it exists already), "412" (labels changed since they were read), "429" (quota), "5xx".
 /// - "UNAVAILABLE": no answer came (no route, DNS, a TLS failure, a time-out of the HTTP client).
@@ -116,9 +116,9 @@ public:
 
     /// @name Finding VMs
     /// Every VM a list method but GetVMInfoList() returns has its location put in the GUID cache (an
-    /// existing entry is kept). VMs come with projectId, region and their attached disks (name, deviceName, boot, mode,
-    /// ...); with VM_PROP_VM_DISK_LIST each disk is also read in full (a disk that cannot be read keeps
-    /// what the instance says of it).
+    /// existing entry is kept). VMs come with projectId, region and their attached disks (name,
+    /// deviceName, boot, mode, ...); with VM_PROP_VM_DISK_LIST each disk is also read in full (a disk
+    /// that cannot be read keeps what the instance says of it).
     /// @{
 
     /// One VM: in the zone when projectId and zone are both given (by vmGuid, else by vmName), otherwise
@@ -378,9 +378,9 @@ public:
     ///        backed-up disk, CheckAndGetEncryptionKeyName(), to keep a customer-managed key). A regional
     ///        disk goes to disk.replicaZones, else to the saved disk's. After a wait it receives the new
     ///        disk.
-    /// @return false: refused before any request without a disk name or snapshot, or when disk.rawJson is
-    /// not JSON; "404" for the disk type or the snapshot; "400" for a key Cloud KMS refuses to the
-    /// Compute Engine service agent; a failed operation.
+    /// @return false: refused (no disk requested) without a disk name or snapshot, and before any request
+    /// when disk.rawJson is not JSON; "404" for the disk type or the snapshot; "400" for a key Cloud KMS
+    /// refuses to the Compute Engine service agent; a failed operation.
     bool CreateDiskFromSnapshot(const std::string& projectId, const std::string& snapshot,
                                 const std::string& diskName, const std::string& zone,
                                 const std::string& region, const bool& regional, const std::string& diskType,
@@ -410,9 +410,9 @@ public:
     /// saved "nic(N-1)", takes that interface's network, subnetwork and address.
     /// @param overrides maps a saved disk's name to the restored disk that replaces it, which keeps the
     ///        saved disk's mode, auto-delete and (unless given) device name.
-    /// @return false: refused before any request without a name, zone, machine type or disks, or an
-    /// interface the saved configuration lacks; a zone no project knows; "404" for the machine type or a
-    /// disk.
+    /// @return false: refused before any request without a name, zone, machine type or disks, and (no new
+    /// error) for an interface the saved configuration lacks or a zone no project knows; "404" for the
+    /// machine type or a disk.
     bool FillVMInfo(const std::string& projectId, SVMInfoLib& vm, const std::string& configJson,
                     const std::map<std::string, std::string>& overrides);
     /// Restores a VM: FillVMInfo(), then the instance is created and read back into vm. A creation that
