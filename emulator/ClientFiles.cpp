@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -92,6 +93,32 @@ ServiceAccountKey WriteServiceAccountKey(const std::string& dir, const std::stri
         MakeSelfSignedCertificate(account.privateKeyPem, account.privateKeyId);
     WriteFile(account.p12File, MakePkcs12(certificate, account.p12Password, Pkcs12Protection::kLegacy), 0600);
     return account;
+}
+
+bool ReadServiceAccountKey(const std::string& dir, const std::string& email, ServiceAccountKey& key) {
+    const std::string base = dir + "/" + FileNameFor(email);
+    std::ifstream file(base + ".json", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    json_spirit::mObject json;
+    if (!file || !ZkJson::Unserialize(text.str(), json) ||
+        ZkJson::GetStringValue(json, "client_email") != email)
+        return false;
+    ServiceAccountKey found;
+    found.email = email;
+    found.privateKeyPem = ZkJson::GetStringValue(json, "private_key");
+    found.privateKeyId = ZkJson::GetStringValue(json, "private_key_id");
+    if (found.privateKeyPem.empty()) return false;
+    found.p12Password = "notasecret";
+    found.jsonKeyFile = base + ".json";
+    found.p12File = base + ".p12";
+    if (::access(found.p12File.c_str(), R_OK) != 0) {
+        const KeyedCertificate certificate =
+            MakeSelfSignedCertificate(found.privateKeyPem, found.privateKeyId);
+        WriteFile(found.p12File, MakePkcs12(certificate, found.p12Password, Pkcs12Protection::kLegacy), 0600);
+    }
+    key = found;
+    return true;
 }
 
 std::string ClientSettingsText(int port, const std::string& caFile, const std::string& extraIni) {

@@ -19,6 +19,10 @@ struct ServiceAccountKey {
 // Throws std::runtime_error when a file cannot be written.
 ServiceAccountKey WriteServiceAccountKey(const std::string& dir, const std::string& email);
 
+// The key an earlier WriteServiceAccountKey left in the folder for the account; false when its JSON key
+// file is not there or holds no private key (a PKCS#12 file that is missing is written again).
+bool ReadServiceAccountKey(const std::string& dir, const std::string& email, ServiceAccountKey& key);
+
 // The JSON key file's content for a key, as Google issues it.
 std::string ServiceAccountJson(const std::string& email, const std::string& privateKeyPem,
                                const std::string& privateKeyId, const std::string& clientId);

@@ -80,6 +80,12 @@ public:
 
     Txn Lock() { return Txn(*this); }
 
+    // What the APIs made of the seed, as JSON and back (WorldState.cpp), for a world kept between runs:
+    // every collection and the id sequence; not the seed. Restore throws std::invalid_argument when the
+    // document is not such a state, and then leaves the world as it was.
+    json_spirit::mObject SaveState();
+    void RestoreState(const json_spirit::mObject& state);
+
 private:
     using Collection = std::map<std::string, json_spirit::mObject>;
 

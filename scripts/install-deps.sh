@@ -17,6 +17,8 @@ packages=(
   libgtest-dev libgmock-dev           # tests
   libbenchmark-dev nlohmann-json3-dev # benchmarks (nlohmann is the reference parser)
   python3 python3-jwt                 # independent JWT verification in tests
+  doxygen                             # the API reference (the docs target)
+  lintian                             # checks the Debian packages (scripts/package.sh)
 )
 
 missing=()

@@ -1,4 +1,5 @@
-// A key/value pair: metadata items, labels and other pairs.
+/// @file
+/// A key/value pair: metadata items, labels and other pairs.
 #pragma once
 
 #include <string>
@@ -7,9 +8,10 @@
 
 namespace GoogleCloudSDKWrapper {
 
+/// One label ("env" = "prod") or metadata item ("startup-script" = "...").
 struct GCSDK_API SKeyValueInfoLib {
-    std::string key;
-    std::string value;
+    std::string key;    ///< the label key or metadata key
+    std::string value;  ///< its value, as text
 };
 
 }  // namespace GoogleCloudSDKWrapper

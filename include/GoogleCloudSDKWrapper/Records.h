@@ -1,4 +1,5 @@
-// Every record the library exchanges with its callers.
+/// @file
+/// Every record the library exchanges with its callers.
 #pragma once
 
 #include "DiskRecords.h"

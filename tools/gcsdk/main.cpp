@@ -61,7 +61,9 @@ Registry MakeRegistry() {
         "existing\n"
         "one is appended to as it is. The library's log goes there, and with --verbose to stderr; it goes "
         "to\n"
-        "stderr otherwise only when sLogFile cannot be opened.\n");
+        "stderr otherwise only when sLogFile cannot be opened.\n"
+        "\n"
+        "'gcsdk --version' prints the version.\n");
     return registry;
 }
 
@@ -84,6 +86,10 @@ int Run(const std::vector<std::string>& args) {
     // The library's lines are for --verbose and for the one-line failure: a command that succeeds prints
     // none of them. A log file named in the settings still gets them.
     host::SetProcessLogOnStderr(false);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "gcsdk " << GCSDK_VERSION << '\n';
+        return kExitOk;
+    }
     const Registry registry = MakeRegistry();
     const CommandLine line = registry.Parse(args);
     switch (line.action) {
