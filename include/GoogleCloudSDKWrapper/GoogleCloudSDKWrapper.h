@@ -41,7 +41,10 @@ class CGoogleCloudOperations;
 ///   refused the token, also once renewed), "403" (the account lacks a permission, or the API is not
 ///   enabled in the project), "404" (no such resource, or a project the account cannot see), "409"
 ///   (it exists already), "412" (labels changed since they were read), "429" (quota), "5xx".
-/// - "UNAVAILABLE": no answer came (no route, DNS, a TLS failure, a time-out of the HTTP client).
+/// - "UNAVAILABLE": no answer came (no route, DNS, a TLS failure, a time-out of the HTTP client, an
+///   answer larger than nHttpMaxResponseMB), also after the retries of a GET (nHttpRetryAttempts).
+/// - "INVALID_RESPONSE": a 2xx answer that is not JSON (empty, cut short, an HTML page).
+/// - "FORBIDDEN_HOST": an answer linked to a host that is none of the API hosts; nothing was sent there.
 /// - A failed Compute Engine operation: the code of its last error entry, such as
 ///   "ZONE_RESOURCE_POOL_EXHAUSTED", "LIMIT_EXCEEDED", "QUOTA_EXCEEDED", "IP_IN_USE_BY_ANOTHER_RESOURCE",
 ///   "RESOURCE_NOT_FOUND", "RESOURCE_IN_USE_BY_ANOTHER_RESOURCE"; ZkGoogleCloudErrorState::httpErrorCode
