@@ -183,29 +183,4 @@ TEST_F(AggregatedDiscoveryTest, ARefusedListFailsWithTheZonalPathsCode) {
     }
 }
 
-class PagedAggregatedDiscoveryTest : public AggregatedDiscoveryTest {
-public:
-    static void SetUpTestSuite() {
-        gcemu::EmulatorOptions options;
-        options.pageSize = 2;
-        StartEmulator(options);
-    }
-};
-
-// Pages of two instances: every page is read, and the VMs are those found zone by zone.
-TEST_F(PagedAggregatedDiscoveryTest, EveryPageIsRead) {
-    const Search everyWeb = [](CGoogleCloudSDKWrapper& w, std::vector<SVMInfoLib>& vms) {
-        return w.GetVMInfoListByLabel("gcemu-project-1", "app", "web", vms, 0);
-    };
-    UseMode(0);
-    const Outcome zonal = Run(everyWeb);
-    UseMode(1);
-    const Outcome aggregated = Run(everyWeb);
-    ASSERT_TRUE(aggregated.ok);
-    EXPECT_EQ(zonal.vms.size(), 5u);
-    EXPECT_EQ(std::set<std::string>(aggregated.vms.begin(), aggregated.vms.end()),
-              std::set<std::string>(zonal.vms.begin(), zonal.vms.end()));
-    EXPECT_EQ(aggregated.aggregatedProjects.size(), 3u) << "five VMs, two a page";
-}
-
 }  // namespace
