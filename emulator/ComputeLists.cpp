@@ -73,20 +73,22 @@ bool SlicePage(const KeyedResources& items, size_t pageSize, const std::string& 
     return true;
 }
 
-Response ComputeListResponse(const EmulatorContext& context, const Request& request, const std::string& kind,
-                             const std::string& listName, const KeyedResources& items) {
+bool ComputeListPage(const EmulatorContext& context, const Request& request, const std::string& listName,
+                     const KeyedResources& items, PageSlice& slice, Response& refusal) {
     const std::string filterText = request.Query("filter");
     std::vector<ComputeFilter> filter;
     try {
         filter.emplace_back(filterText);
     } catch (const std::invalid_argument&) {
-        return ComputeInvalidResponse("Invalid value for field 'filter': '" + filterText +
-                                      "'. Invalid list filter expression.");
+        refusal = ComputeInvalidResponse("Invalid value for field 'filter': '" + filterText +
+                                         "'. Invalid list filter expression.");
+        return false;
     }
     int maxResults = 0;
     if (!ReadMaxResults(request, maxResults)) {
-        return ComputeInvalidResponse("Invalid value for field 'maxResults': '" +
-                                      request.Query("maxResults") + "'. Must be in the range [0, 500].");
+        refusal = ComputeInvalidResponse("Invalid value for field 'maxResults': '" +
+                                         request.Query("maxResults") + "'. Must be in the range [0, 500].");
+        return false;
     }
     const int emulatorPage = context.options.pageSize > 0 ? context.options.pageSize : kMaxResults;
     const size_t pageSize = static_cast<size_t>(std::min(maxResults, emulatorPage));
@@ -95,11 +97,18 @@ Response ComputeListResponse(const EmulatorContext& context, const Request& requ
     for (const auto& item : items) {
         if (filter.front().Matches(*item.second)) matching.push_back(item);
     }
-    PageSlice slice;
     const std::string pageToken = request.Query("pageToken");
-    if (!SlicePage(matching, pageSize, pageToken, listName + '\n' + filterText, slice))
-        return ComputeInvalidResponse("Invalid value for field 'pageToken': '" + pageToken +
-                                      "'. Invalid page token.");
+    if (SlicePage(matching, pageSize, pageToken, listName + '\n' + filterText, slice)) return true;
+    refusal = ComputeInvalidResponse("Invalid value for field 'pageToken': '" + pageToken +
+                                     "'. Invalid page token.");
+    return false;
+}
+
+Response ComputeListResponse(const EmulatorContext& context, const Request& request, const std::string& kind,
+                             const std::string& listName, const KeyedResources& items) {
+    PageSlice slice;
+    Response refusal;
+    if (!ComputeListPage(context, request, listName, items, slice, refusal)) return refusal;
 
     mObject body;
     if (!kind.empty()) body["kind"] = kind;

@@ -29,6 +29,11 @@ struct PageSlice {
 bool SlicePage(const KeyedResources& items, size_t pageSize, const std::string& pageToken,
                const std::string& scope, PageSlice& slice);
 
+// The page of items (in key order) the request asks for: its filter, maxResults and pageToken. False,
+// with the 400 in refusal, for a filter, maxResults or token Compute Engine would refuse.
+bool ComputeListPage(const EmulatorContext& context, const Request& request, const std::string& listName,
+                     const KeyedResources& items, PageSlice& slice, Response& refusal);
+
 // A Compute list page for the request (filter, maxResults, pageToken), or its 400. listName is the
 // relative name of the list ("projects/p/zones/z/instances"); kind may be empty (licenses).
 Response ComputeListResponse(const EmulatorContext& context, const Request& request, const std::string& kind,

@@ -18,9 +18,10 @@ const TextKey* const kTextKeys[] = {
     &kSqlAdminHost,  &kKmsHost,  &kSpannerHost, &kDataflowHost, &kStorageHost, &kOAuthHost,
     &kGuidCacheFile, &kLogFile};
 const NumberKey* const kNumberKeys[] = {
-    &kOperationTimeout,  &kOperationWaitTime, &kOperationRetryAttempts, &kOperationRetryInterval,
-    &kSnapshotTimeout,   &kSnapshotPolling,   &kHttpConnectTimeout,     &kHttpStallTimeout,
-    &kHttpRetryAttempts, &kHttpRetryMaxDelay, &kHttpMaxResponseMB,      &kLogLevel};
+    &kOperationTimeout,   &kOperationWaitTime, &kOperationRetryAttempts, &kOperationRetryInterval,
+    &kSnapshotTimeout,    &kSnapshotPolling,   &kHttpConnectTimeout,     &kHttpStallTimeout,
+    &kHttpRetryAttempts,  &kHttpRetryMaxDelay, &kHttpMaxResponseMB,      &kLogLevel,
+    &kAggregatedDiscovery};
 
 // The section whose every key is ours; the others are shared with the agent.
 const char kOwnSection[] = "GoogleCloud";

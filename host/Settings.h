@@ -74,6 +74,10 @@ inline constexpr TextKey kDataflowHost{"GoogleCloud", "sDataflowHost", "dataflow
 inline constexpr TextKey kStorageHost{"GoogleCloud", "sStorageHost", "storage.googleapis.com"};
 inline constexpr TextKey kOAuthHost{"GoogleCloud", "sOAuthHost", "www.googleapis.com"};
 
+// 1: VM searches by GUID, by literal label and across a project's zones read each project's
+// aggregated instance list (one request per project) instead of a list per zone.
+inline constexpr NumberKey kAggregatedDiscovery{"GoogleCloud", "bAggregatedDiscovery", 0, 0, 1};
+
 // GUID cache database; empty: under dBASEHOME, else the user's cache folder.
 inline constexpr TextKey kGuidCacheFile{"GoogleCloud", "sGuidCacheFile", ""};
 

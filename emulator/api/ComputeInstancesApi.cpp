@@ -1,5 +1,5 @@
-// Compute Engine instances (VMs): get and list. An instance names its disks; seeding attaches them (the
-// disks' "users" follow) and gives every interface its network and address.
+// Compute Engine instances (VMs): get, list and the aggregated list. An instance names its disks; seeding
+// attaches them (the disks' "users" follow) and gives every interface its network and address.
 // https://cloud.google.com/compute/docs/reference/rest/v1/instances
 #include <algorithm>
 #include <memory>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "emulator/ApiFamily.h"
+#include "emulator/ComputeAggregated.h"
 #include "emulator/ComputeInterfaces.h"
 #include "emulator/ComputeLists.h"
 #include "emulator/ComputeModel.h"
@@ -276,6 +277,12 @@ public:
         AddListRoute(router, context, "zones/{zone}/instances", collections::kInstances,
                      "compute#instanceList");
         AddGetRoute(router, context, "zones/{zone}/instances/{name}", collections::kInstances);
+        router.Add(hosts::kCompute, "GET", "/compute/v1/projects/{project}/aggregated/instances",
+                   [&context](const Request& request, Response& response) {
+                       World::Txn world = context.world.Lock();
+                       response =
+                           AggregatedInstancesResponse(context, request, world, request.Param("project"));
+                   });
     }
 
     void Seed(World::Txn& world) override {

@@ -137,7 +137,9 @@ public:
     bool SearchInstance(const std::string& vmGuid, const std::string& vmName, UINT64 mask,
                         std::string& projectId, std::string& region, std::string& zone, SVMInfoLib& vm);
     /// A VM by GUID in every zone of every project ListProjects() returns, the first found; it is
-    /// cached. Projects and zones that refuse are passed over.
+    /// cached. Projects and zones that refuse are passed over. With the setting bAggregatedDiscovery=1
+    /// each project is read with one aggregated list (and its pages) instead of its zone list and a
+    /// list per zone.
     /// @return false: found nowhere, or ListProjects() failed.
     bool ScanInstanceByGuid(const std::string& vmGuid, UINT64 mask, std::string& projectId,
                             std::string& region, std::string& zone, SVMInfoLib& vm);
@@ -153,6 +155,8 @@ public:
     /// without regard to case (GetVMInfoListByLabelRegEx()); otherwise both must match exactly.
     /// @return false: "INVALID_ARGUMENT" for a key Compute Engine cannot filter on (1 to 63 lowercase
     /// letters, digits, '_' and '-'), or ListProjects() failed.
+    /// With the setting bAggregatedDiscovery=1 a literal key and value are looked for with one
+    /// aggregated list per project (no zone list); patterns are not.
     bool GetVMInfoListByLabel(const std::string& projectId, const std::string& key, const std::string& value,
                               std::vector<SVMInfoLib>& vms, UINT64 mask);
     /// The VMs with a label whose key and value match the wildcard patterns ('*', '?', '[...]'), without
@@ -172,7 +176,8 @@ public:
     bool GetVMInfoListInProject(const std::string& projectPattern, std::vector<SVMInfoLib>& vms, UINT64 mask);
     /// Puts each VM's location in the GUID cache unless its GUID is there already. Sends nothing.
     void LookupAndCacheGuid(const std::vector<SVMInfoLib>& vms);
-    /// Whether a VM of that name exists: in the zone, else in any zone of the project.
+    /// Whether a VM of that name exists: in the zone, else in any zone of the project (with the setting
+    /// bAggregatedDiscovery=1, from the project's aggregated list).
     /// @param vm receives the VM when it exists.
     bool DoesVMExist(const std::string& projectId, const std::string& vmName, const std::string& zone,
                      SVMInfoLib& vm);

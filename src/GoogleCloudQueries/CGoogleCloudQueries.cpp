@@ -1,12 +1,17 @@
 #include "GoogleCloudQueries/CGoogleCloudQueries.h"
 
 #include "GoogleCloudQueries/QueryPatterns.h"
+#include "host/Settings.h"
 
 namespace GoogleCloudSDKWrapper {
 
 CGoogleCloudQueries::CGoogleCloudQueries(ZkGoogleCloudErrorState* state, CGoogleCloudConnection* connection,
                                          CGoogleCloudParser* parser)
-    : CGoogleCloudErrorHandler(state), connection(connection), parser(parser), logger(nullptr) {}
+    : CGoogleCloudErrorHandler(state),
+      connection(connection),
+      parser(parser),
+      logger(nullptr),
+      aggregatedDiscovery(host::settings::Read(host::settings::kAggregatedDiscovery) == 1) {}
 
 CGoogleCloudQueries::~CGoogleCloudQueries() {
     connection = nullptr;

@@ -46,6 +46,13 @@ public:
                              std::vector<SVMInfoLib>& vms, UINT64 mask);
     bool GetVMInfoListByLabel(const std::string& projectId, const std::string& zone, const std::string& key,
                               const std::string& value, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    // The VMs of every zone of the project carrying the label, from the project's aggregated list: a
+    // 404 is an empty answer, any other refusal is recorded and fails.
+    bool GetVMInfoListByLabelInAllZones(const std::string& projectId, const std::string& key,
+                                        const std::string& value, std::vector<SVMInfoLib>& vms, UINT64 mask);
+    // Whether VM searches read a project's aggregated instance list instead of a list per zone
+    // (settings bAggregatedDiscovery, read when the queries are made).
+    bool AggregatedDiscovery() const { return aggregatedDiscovery; }
     // True for a key that can go into a label filter; else the error state says why (INVALID_ARGUMENT).
     bool CheckLabelKey(const char* tag, const std::string& key);
     bool DoesVMExist(const std::string& projectId, const std::string& vmName, const std::string& zone,
@@ -167,10 +174,15 @@ private:
     static std::string PagePath(const std::string& path, const std::string& pageToken);
     // The first page of a filtered list that holds any items, as text; false when the request fails.
     bool GetFirstMatchingPage(const std::string& projectId, const std::string& path, std::string& response);
+    // Every VM of the project the filter query ("" or "?filter=...") keeps, all zones in one aggregated
+    // list read to its last page, appended with their zones and regions. A refusal is recorded and fails.
+    bool GetAggregatedInstances(const std::string& projectId, const std::string& filterQuery,
+                                std::vector<SVMInfoLib>& vms);
 
     CGoogleCloudConnection* connection;
     CGoogleCloudParser* parser;
     HbDebug logger;
+    bool aggregatedDiscovery;
     std::vector<SDBInstanceInfoLib> dbInstances;
     std::vector<SDBInstanceInfoLib> dbInstancesBeforeRefresh;
 };

@@ -99,6 +99,11 @@ bool CGoogleCloudQueries::ParseZonesForVMParam(const std::string& projectId, con
                          value.c_str(), zone.c_str());
             return false;
         }
+    } else if (aggregatedDiscovery) {
+        // Every zone in one list; a name found in several zones gives the first listed, as below.
+        if (!GetAggregatedInstances(projectId, filter, found)) return false;
+        KeepExact(found, field, value);
+        if (found.empty()) return false;
     } else {
         std::vector<SZoneInfoLib> zones;
         if (!GetZoneInfoList(projectId, zones, 0)) return false;
@@ -248,6 +253,24 @@ bool CGoogleCloudQueries::GetVMInfoListByLabel(const std::string& projectId, con
     if (!ListQuery(__PRETTY_FUNCTION__, projectId,
                    InstancesOf(zone) + filter::EqualsQuery("labels." + key, value), found, notFound))
         return false;
+    const size_t before = vms.size();
+    for (SVMInfoLib& vm : found)
+        if (HasLabel(vm, key, value)) vms.push_back(std::move(vm));
+    StampProject(vms, before, projectId);
+    return true;
+}
+
+bool CGoogleCloudQueries::GetVMInfoListByLabelInAllZones(const std::string& projectId, const std::string& key,
+                                                         const std::string& value,
+                                                         std::vector<SVMInfoLib>& vms, UINT64) {
+    if (!CheckLabelKey(__PRETTY_FUNCTION__, key)) return false;
+    std::vector<SVMInfoLib> found;
+    if (!GetAggregatedInstances(projectId, filter::EqualsQuery("labels." + key, value), found)) {
+        if (GetErrorCode() != "404") return false;
+        logger.DebugLvl(__PRETTY_FUNCTION__, 2, "Couldn't find VMs with labels [%s/%s], project [%s]",
+                        key.c_str(), value.c_str(), projectId.c_str());
+        return true;
+    }
     const size_t before = vms.size();
     for (SVMInfoLib& vm : found)
         if (HasLabel(vm, key, value)) vms.push_back(std::move(vm));

@@ -99,6 +99,20 @@ bool CGoogleCloudSDKWrapper::GetVMInfoListByLabel(const std::string& projectId, 
     std::vector<SProjectInfoLib> projects;
     if (!ProjectsFor(projectId, projects)) return false;
 
+    if (queries->AggregatedDiscovery()) {
+        // One list per project holds every zone: no zone list, no request per zone.
+        for (const SProjectInfoLib& project : projects) {
+            std::vector<SVMInfoLib> local;
+            if (queries->GetVMInfoListByLabelInAllZones(project.projectId, key, value, local, mask))
+                Append(vms, local);
+            else
+                DebugLvl(__PRETTY_FUNCTION__, 2, "No VM's found with label [%s:%s] for project [%s]",
+                         key.c_str(), value.c_str(), project.projectId.c_str());
+        }
+        LookupAndCacheGuid(vms);
+        return true;
+    }
+
     // The zones of the first project that has any serve every later project.
     std::vector<SZoneInfoLib> zones;
     for (const SProjectInfoLib& project : projects) {

@@ -27,6 +27,7 @@ TEST(Settings, EveryDefaultHoldsWithoutAFile) {
     EXPECT_EQ(Read(kComputeHost), "compute.googleapis.com");
     EXPECT_EQ(Read(kOAuthHost), "www.googleapis.com");
     EXPECT_EQ(Read(kBaseHome), "");
+    EXPECT_EQ(Read(kAggregatedDiscovery), 0u) << "lists per zone unless asked";
     ZKPlatformInfo::SetSettingsFile(previous);
 }
 
@@ -79,6 +80,8 @@ TEST(Settings, NumbersOutsideTheirRangeKeepTheDefault) {
         {"[GoogleCloud]\nnHttpStallTimeoutSecs=1\n", kHttpStallTimeout, 1, false},
         {"[GoogleCloud]\nnHttpConnectTimeoutSecs=0\n", kHttpConnectTimeout, 30, true},
         {"[GoogleCloud]\nnLogLevel=99\n", kLogLevel, 0, true},
+        {"[GoogleCloud]\nbAggregatedDiscovery=2\n", kAggregatedDiscovery, 0, true},
+        {"[GoogleCloud]\nbAggregatedDiscovery=1\n", kAggregatedDiscovery, 1, false},
         {"[VirtualServer]\nnGoogleCloudOperationWaitTime=0\n", kOperationWaitTime, 0, false},
         {"[VirtualServer]\nnGoogleSnapshotPollingInSecs=4294967\n", kSnapshotPolling, 60, true},
         {"[VirtualServer]\nnGoogleSnapshotTimeoutInSecs=4294967295\n", kSnapshotTimeout, 4294967295u, false},
