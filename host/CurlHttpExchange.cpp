@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/CurlManagedOptions.h"
 #include "host/HbDebug.h"
 #include "host/HttpExchange.h"
 
@@ -32,47 +33,6 @@ constexpr long kMaxConnections = 16;
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// Options the exchange owns: TLS verification, allowed protocols and redirects, what each request sets
-// for its method, and verbose output (it would print bearer tokens). Letting a caller change them would
-// weaken TLS, corrupt a request or leak a credential.
-bool IsManagedOption(int option) {
-    switch (option) {
-        case CURLOPT_SSL_VERIFYPEER:
-        case CURLOPT_SSL_VERIFYHOST:
-        case CURLOPT_SSL_OPTIONS:
-        case CURLOPT_SSLVERSION:
-        case CURLOPT_PROXY_SSL_VERIFYPEER:
-        case CURLOPT_PROXY_SSL_VERIFYHOST:
-        case CURLOPT_PROXY_SSL_OPTIONS:
-        case CURLOPT_PROXY_SSLVERSION:
-        case CURLOPT_DOH_SSL_VERIFYPEER:
-        case CURLOPT_DOH_SSL_VERIFYHOST:
-        case CURLOPT_USE_SSL:
-// The bitmask forms are deprecated but still accepted by libcurl, so they must still be refused.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        case CURLOPT_PROTOCOLS:
-        case CURLOPT_REDIR_PROTOCOLS:
-#pragma GCC diagnostic pop
-        case CURLOPT_FOLLOWLOCATION:
-        case CURLOPT_UNRESTRICTED_AUTH:
-        case CURLOPT_HTTP_VERSION:
-        case CURLOPT_HEADER:
-        case CURLOPT_NOBODY:
-        case CURLOPT_POST:
-        case CURLOPT_HTTPGET:
-        case CURLOPT_UPLOAD:
-        case CURLOPT_POSTFIELDSIZE:
-        case CURLOPT_POSTFIELDSIZE_LARGE:
-        case CURLOPT_NOSIGNAL:
-        case CURLOPT_VERBOSE:
-        case CURLOPT_NOPROGRESS:  // the stall limit lives in the progress callback
-            return true;
-        default:
-            return false;
-    }
 }
 
 std::string TrimmedLine(const char* data, size_t size) {
@@ -109,7 +69,7 @@ public:
         if (!m_curl) return false;
         // Signals are always off (the client lives inside a host process); asking for that again is fine.
         if (option == CURLOPT_NOSIGNAL) return value == 1;
-        if (IsManagedOption(option)) {
+        if (IsManagedCurlOption(option)) {
             log.Debug(__PRETTY_FUNCTION__, "libcurl option %d is managed by the HTTP client; refused",
                       option);
             return false;
