@@ -45,6 +45,7 @@ Emulator::Emulator(Options options)
         [this] { ResetWorld(); }});
     m_families = MakeApiFamilies();
     for (const auto& family : m_families) family->Register(m_router, *m_context);
+    AddConnectionRoutes();
     SeedFamilies();
     // Last, so that nothing after it can throw and leave a temporary folder behind.
     if (m_options.stateDir.empty()) {
@@ -77,7 +78,7 @@ void Emulator::Start() {
         WriteFile(CaFile(), m_authority->CertificatePem());
     }
     m_faults.Resume();
-    auto server = std::make_unique<Server>(*m_certificate, m_dispatcher);
+    auto server = std::make_unique<Server>(*m_certificate, m_dispatcher, m_connections);
     m_port = server->Start(m_options.port);
     m_server = std::move(server);
     m_running = true;
@@ -136,6 +137,21 @@ void Emulator::ResetWorld() {
     m_operations.Reset();
     m_spannerOperations.Reset();
     m_dataflowJobs.Reset();
+}
+
+// The control API's connection counts: the server keeps them, beside the families' context.
+void Emulator::AddConnectionRoutes() {
+    m_router.Add(
+        hosts::kControl, "GET", "/_gcemu/connections",
+        [this](const Request&, Response& response) { response = Response::Json(m_connections.ToJson()); },
+        Auth::kNone);
+    m_router.Add(
+        hosts::kControl, "DELETE", "/_gcemu/connections",
+        [this](const Request&, Response& response) {
+            m_connections.Clear();
+            response = Response::Json(json_spirit::mObject());
+        },
+        Auth::kNone);
 }
 
 void Emulator::SeedFamilies() {

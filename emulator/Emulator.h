@@ -16,6 +16,7 @@
 #include "emulator/ApiFamily.h"
 #include "emulator/CertificateAuthority.h"
 #include "emulator/ClientFiles.h"
+#include "emulator/ConnectionCounts.h"
 #include "emulator/Dispatcher.h"
 
 namespace gcemu {
@@ -58,6 +59,8 @@ public:
     void RevokeAllTokens();
 
     Journal& journal() { return m_journal; }
+    // TLS connections accepted, by the host they were opened for; kept across resets, emptied on demand.
+    ConnectionCounts& connections() { return m_connections; }
     Faults& faults() { return m_faults; }
     World& world() { return m_world; }
     Accounts& accounts() { return m_accounts; }
@@ -74,6 +77,7 @@ public:
 
 private:
     void SeedFamilies();
+    void AddConnectionRoutes();
 
     const Options m_options;
     World m_world;
@@ -82,6 +86,7 @@ private:
     DataflowJobs m_dataflowJobs{m_world, 2};
     Accounts m_accounts;
     Journal m_journal;
+    ConnectionCounts m_connections;
     Faults m_faults;
     Router m_router;
     std::vector<std::unique_ptr<ApiFamily>> m_families;

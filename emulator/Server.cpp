@@ -67,14 +67,18 @@ public:
         for (const auto& slot : slots) slot->thread.join();
     }
 
-    // Called on a connection's thread while it handles a request.
-    static void NoteSocket(int fd) {
+    // Called on a connection's thread while it handles a request; true for the connection's first
+    // request (and for every request of a connection served without a thread of its own).
+    static bool NoteSocket(int fd) {
         Slot* slot = t_slot;
-        if (!slot || fd < 0) return;
+        if (!slot) return true;
         std::lock_guard<std::mutex> lock(slot->owner->m_mutex);
-        if (slot->fd >= 0) return;
+        const bool first = !slot->seen;
+        slot->seen = true;
+        if (fd < 0 || slot->fd >= 0) return first;
         slot->fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (slot->fd >= 0 && slot->owner->m_stopping) ::shutdown(slot->fd, SHUT_RDWR);
+        return first;
     }
 
 private:
@@ -82,6 +86,7 @@ private:
         ConnectionThreads* owner = nullptr;
         std::thread thread;
         int fd = -1;
+        bool seen = false;  // a request came on the connection
         bool done = false;
     };
 
@@ -175,6 +180,13 @@ bool ReadBody(const httplib::Request& in, const httplib::ContentReader& read, st
     });
 }
 
+// The name the client asked for in its TLS handshake, which picked the certificate; the Host header for
+// a client that sent none.
+std::string ConnectionHost(const SSL* ssl, const std::string& host) {
+    const char* name = ssl ? SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name) : nullptr;
+    return name && *name ? ToLower(name) : host;
+}
+
 Request ToRequest(const httplib::Request& in, std::string body) {
     Request request;
     request.method = in.method;
@@ -192,14 +204,15 @@ Request ToRequest(const httplib::Request& in, std::string body) {
 
 }  // namespace
 
-Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher)
+Server::Server(const KeyedCertificate& certificate, Dispatcher& dispatcher, ConnectionCounts& connections)
     : m_dispatcher(dispatcher),
+      m_connections(connections),
       m_server(std::make_unique<ListeningServer>(certificate.certificate(), certificate.key())) {
     if (!m_server->is_valid()) throw std::runtime_error("the TLS server could not take the certificate");
     auto serve = [this](const httplib::Request& in, std::string body, httplib::Response& out) {
         Request request = ToRequest(in, std::move(body));
         const int fd = in.ssl ? SSL_get_fd(in.ssl) : -1;
-        ConnectionThreads::NoteSocket(fd);
+        if (ConnectionThreads::NoteSocket(fd)) m_connections.Add(ConnectionHost(in.ssl, request.host));
         Response response;
         if (m_dispatcher.Dispatch(request, response) == Outcome::kDropConnection) {
             // No answer at all: the client sees the connection end.

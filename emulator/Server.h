@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "emulator/CertificateAuthority.h"
+#include "emulator/ConnectionCounts.h"
 #include "emulator/Dispatcher.h"
 
 namespace httplib {
@@ -18,7 +19,8 @@ namespace gcemu {
 
 class Server {
 public:
-    Server(const KeyedCertificate& certificate, Dispatcher& dispatcher);
+    // Every connection accepted is counted in connections, under the host it was opened for.
+    Server(const KeyedCertificate& certificate, Dispatcher& dispatcher, ConnectionCounts& connections);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -31,6 +33,7 @@ public:
 
 private:
     Dispatcher& m_dispatcher;
+    ConnectionCounts& m_connections;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_listener;
     int m_port = 0;

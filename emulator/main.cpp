@@ -2,19 +2,24 @@
 // ready in its state folder; a state folder of the user's own keeps the world between runs.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "emulator/Emulator.h"
+#include "emulator/GeneratedWorld.h"
 #include "emulator/WorldState.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: gcemu [--port N] [--state-dir DIR] [--world FILE] [--token-lifetime SECS] [--account EMAIL]\n"
+    "usage: gcemu [--port N] [--state-dir DIR] [--world FILE | --generate-world PxZ] [--token-lifetime "
+    "SECS]\n"
+    "             [--account EMAIL]\n"
     "       gcemu --help | --version\n"
     "A local HTTPS emulator of the Google Cloud APIs GoogleCloudSDKWrapper speaks, until SIGINT or SIGTERM.\n"
     "\n"
@@ -25,6 +30,8 @@ constexpr const char* kUsage =
     "                        account's key kept (default: a temporary folder, removed at exit)\n"
     "  --world FILE          JSON world to start from (default: the built-in world); a saved world in the\n"
     "                        state folder takes its place, and a reset goes back to it\n"
+    "  --generate-world PxZ  start from a generated world of P projects seeing Z zones each, with one VM\n"
+    "                        (bench-target) in the last zone of the last project (WORLD.md)\n"
     "  --token-lifetime SECS lifetime of access tokens (default 3600)\n"
     "  --account EMAIL       service account to make (default "
     "gcsdk-demo@gcemu-project-1.iam.gserviceaccount.com)\n"
@@ -33,6 +40,7 @@ constexpr const char* kUsage =
     "\n"
     "Control API (https://localhost:PORT, no authentication; bodies are JSON):\n"
     "  GET    /_gcemu/journal                   the requests received; DELETE empties it\n"
+    "  GET    /_gcemu/connections               TLS connections accepted per API host; DELETE empties it\n"
     "  POST   /_gcemu/faults                    inject an HTTP fault; DELETE removes them all\n"
     "  POST   /_gcemu/operations/polls          {\"pollsUntilDone\": N} for Compute operations\n"
     "  POST   /_gcemu/operations/faults         make Compute operations fail; DELETE removes them\n"
@@ -54,6 +62,7 @@ bool ParseNumber(const char* text, long minimum, long maximum, long& value) {
 int main(int argc, char** argv) {
     gcemu::EmulatorOptions options;
     std::string account = "gcsdk-demo@gcemu-project-1.iam.gserviceaccount.com";
+    std::string generatedWorld;  // PxZ
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -76,8 +85,15 @@ int main(int argc, char** argv) {
             options.tokenLifetimeSecs = number;
         } else if (option == "--state-dir") {
             options.stateDir = value;
-        } else if (option == "--world") {
+        } else if (option == "--world" && generatedWorld.empty()) {
             options.worldFile = value;
+        } else if (option == "--generate-world" && options.worldFile.empty()) {
+            gcemu::WorldSize size;
+            if (!gcemu::ParseWorldSize(value, size)) {
+                std::fprintf(stderr, "gcemu: --generate-world takes PxZ (1-1000 projects, 1-2600 zones)\n");
+                return 2;
+            }
+            generatedWorld = value;
         } else if (option == "--account") {
             account = value;
         } else {
@@ -94,7 +110,26 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     try {
-        gcemu::Emulator emulator(options);
+        // The world is read when the emulator is made, so its generated file need not outlive that.
+        std::unique_ptr<gcemu::Emulator> made;
+        if (!generatedWorld.empty()) {
+            gcemu::WorldSize size;
+            gcemu::ParseWorldSize(generatedWorld, size);
+            const char* tmp = std::getenv("TMPDIR");
+            options.worldFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/gcemu-world-" +
+                                std::to_string(static_cast<long>(getpid())) + ".json";
+            gcemu::WriteGeneratedWorld(size, options.worldFile);
+            try {
+                made = std::make_unique<gcemu::Emulator>(options);
+            } catch (...) {
+                std::remove(options.worldFile.c_str());
+                throw;
+            }
+            std::remove(options.worldFile.c_str());
+        } else {
+            made = std::make_unique<gcemu::Emulator>(options);
+        }
+        gcemu::Emulator& emulator = *made;
         // Only a folder of the user's own outlives the run; a temporary one goes with it.
         const std::string worldState =
             options.stateDir.empty() ? "" : gcemu::WorldStateFile(emulator.StateDir());

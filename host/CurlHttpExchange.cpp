@@ -1,6 +1,7 @@
 // IHttpExchange over one libcurl easy handle. The handle is kept for the life of the exchange so
-// that curl keeps the connection (and the TLS session) open between requests; every request starts
-// from curl_easy_reset, which drops the previous request's options but not the connection.
+// that curl keeps a connection (and the TLS session) open to every API host between requests. The
+// options that never change are set once, at the first request; each request sets its URL, method,
+// body and headers, and clears what the one before it set.
 #include <curl/curl.h>
 
 #include <strings.h>
@@ -12,7 +13,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "host/CurlManagedOptions.h"
 #include "host/HbDebug.h"
 #include "host/HttpExchange.h"
 
@@ -22,51 +25,14 @@ namespace {
 
 constexpr const char* kUserAgent = "GoogleCloudSDKWrapper/1.0";
 constexpr long kTcpKeepAliveSecs = 60;
+// One kept connection per API host: a facade speaks to about nine (token, Compute, Resource Manager,
+// KMS, Storage, Cloud SQL, Spanner, Dataflow...), and libcurl's default of 5 closed the oldest and
+// made it shake hands again.
+constexpr long kMaxConnections = 16;
 
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// Options the exchange owns: TLS verification, allowed protocols and redirects, what each request sets
-// for its method, and verbose output (it would print bearer tokens). Letting a caller change them would
-// weaken TLS, corrupt a request or leak a credential.
-bool IsManagedOption(int option) {
-    switch (option) {
-        case CURLOPT_SSL_VERIFYPEER:
-        case CURLOPT_SSL_VERIFYHOST:
-        case CURLOPT_SSL_OPTIONS:
-        case CURLOPT_SSLVERSION:
-        case CURLOPT_PROXY_SSL_VERIFYPEER:
-        case CURLOPT_PROXY_SSL_VERIFYHOST:
-        case CURLOPT_PROXY_SSL_OPTIONS:
-        case CURLOPT_PROXY_SSLVERSION:
-        case CURLOPT_DOH_SSL_VERIFYPEER:
-        case CURLOPT_DOH_SSL_VERIFYHOST:
-        case CURLOPT_USE_SSL:
-// The bitmask forms are deprecated but still accepted by libcurl, so they must still be refused.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        case CURLOPT_PROTOCOLS:
-        case CURLOPT_REDIR_PROTOCOLS:
-#pragma GCC diagnostic pop
-        case CURLOPT_FOLLOWLOCATION:
-        case CURLOPT_UNRESTRICTED_AUTH:
-        case CURLOPT_HTTP_VERSION:
-        case CURLOPT_HEADER:
-        case CURLOPT_NOBODY:
-        case CURLOPT_POST:
-        case CURLOPT_HTTPGET:
-        case CURLOPT_UPLOAD:
-        case CURLOPT_POSTFIELDSIZE:
-        case CURLOPT_POSTFIELDSIZE_LARGE:
-        case CURLOPT_NOSIGNAL:
-        case CURLOPT_VERBOSE:
-        case CURLOPT_NOPROGRESS:  // the stall limit lives in the progress callback
-            return true;
-        default:
-            return false;
-    }
 }
 
 std::string TrimmedLine(const char* data, size_t size) {
@@ -103,7 +69,7 @@ public:
         if (!m_curl) return false;
         // Signals are always off (the client lives inside a host process); asking for that again is fine.
         if (option == CURLOPT_NOSIGNAL) return value == 1;
-        if (IsManagedOption(option)) {
+        if (IsManagedCurlOption(option)) {
             log.Debug(__PRETTY_FUNCTION__, "libcurl option %d is managed by the HTTP client; refused",
                       option);
             return false;
@@ -131,17 +97,23 @@ public:
             response.error = "the HTTP client could not be initialised";
             return;
         }
-        curl_easy_reset(m_curl);
+        std::string failure;
+        if (!m_configured) {
+            curl_easy_reset(m_curl);
+            m_configured = ConfigureHandle(failure);
+        }
+        if (!m_configured) {
+            response.error = failure;
+            return;
+        }
         m_errorBuffer[0] = '\0';
         m_receiving = &response;
         m_stall = Stall();
         m_tooLarge = false;
         m_stall.lastProgress = std::chrono::steady_clock::now();
 
-        std::string failure;
-        curl_slist* headers = nullptr;
-        if (!Configure(request, headers, failure)) {
-            curl_slist_free_all(headers);
+        if (!ConfigureRequest(request, failure)) {
+            ForgetRequest();
             m_receiving = nullptr;
             response = HttpResponse();
             response.error = failure;
@@ -150,10 +122,7 @@ public:
 
         const CURLcode result = curl_easy_perform(m_curl);
         m_receiving = nullptr;
-        curl_slist_free_all(headers);
-        // Nothing of the request may stay on the handle: it points into this call's buffers.
-        curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
-        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+        ForgetRequest();
 
         if (result != CURLE_OK) {
             // A partial answer (cut off mid-body, say) must not be taken for a response.
@@ -186,7 +155,8 @@ private:
         return curl_easy_setopt(m_curl, option, value);
     }
 
-    bool Configure(const HttpRequest& request, curl_slist*& headers, std::string& failure) {
+    // The options every request shares, on a handle just reset.
+    bool ConfigureHandle(std::string& failure) {
         bool ok = true;
         auto set = [&ok](CURLcode result) { ok = ok && result == CURLE_OK; };
 
@@ -209,6 +179,7 @@ private:
         set(curl_easy_setopt(m_curl, CURLOPT_TCP_KEEPINTVL, kTcpKeepAliveSecs));
         set(curl_easy_setopt(m_curl, CURLOPT_USERAGENT, kUserAgent));
         set(curl_easy_setopt(m_curl, CURLOPT_ACCEPT_ENCODING, ""));
+        set(curl_easy_setopt(m_curl, CURLOPT_MAXCONNECTS, kMaxConnections));
         if (!m_options.keepAlive) set(curl_easy_setopt(m_curl, CURLOPT_FORBID_REUSE, 1L));
         if (!m_options.proxy.empty()) set(curl_easy_setopt(m_curl, CURLOPT_PROXY, m_options.proxy.c_str()));
         for (const auto& [option, extra] : m_extraOptions) set(Apply(option, extra.type, extra.value));
@@ -244,9 +215,18 @@ private:
             failure = "libcurl refused the TLS settings";
             return false;
         }
+        return true;
+    }
 
+    // What this request sets: URL, method, body, headers. ForgetRequest clears it afterwards.
+    bool ConfigureRequest(const HttpRequest& request, std::string& failure) {
+        bool ok = true;
+        auto set = [&ok](CURLcode result) { ok = ok && result == CURLE_OK; };
         set(curl_easy_setopt(m_curl, CURLOPT_URL, request.url.c_str()));
         const std::string& method = request.method;
+        // The method of the request before this one must not carry over.
+        set(curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr)));
+        set(curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L));
         // GET and HEAD never carry a body: Google's front end answers 400 to a GET that has one.
         const bool sendsBody = method == "POST" || method == "PUT" || method == "PATCH" ||
                                (method == "DELETE" && !request.body.empty());
@@ -268,31 +248,53 @@ private:
             return false;
         }
 
-        bool hasExpect = false;
-        for (const std::string& line : request.headers) {
-            if (strncasecmp(line.c_str(), "Expect:", 7) == 0) hasExpect = true;
-            curl_slist* grown = curl_slist_append(headers, line.c_str());
-            if (!grown) {
-                failure = "out of memory building the request headers";
-                return false;
-            }
-            headers = grown;
+        if (!HeaderList(request.headers)) {
+            failure = "out of memory building the request headers";
+            return false;
         }
-        // Without this curl waits up to a second for "100 Continue" before sending larger bodies.
-        if (!hasExpect) {
-            curl_slist* grown = curl_slist_append(headers, "Expect:");
-            if (!grown) {
-                failure = "out of memory building the request headers";
-                return false;
-            }
-            headers = grown;
-        }
-        set(curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers));
+        set(curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headerList.get()));
         if (!ok) {
             failure = "libcurl refused the request";
             return false;
         }
         return true;
+    }
+
+    // The header lines as curl's list, plus "Expect:" (without it curl waits up to a second for
+    // "100 Continue" before sending larger bodies). A facade sends the same lines request after
+    // request, so the list of the last request is kept and used again while they stay the same.
+    bool HeaderList(const std::vector<std::string>& lines) {
+        if (m_headerList && lines == m_headerLines) return true;
+        m_headerList.reset();
+        m_headerLines.clear();
+        curl_slist* list = nullptr;
+        bool hasExpect = false;
+        for (const std::string& line : lines) {
+            if (strncasecmp(line.c_str(), "Expect:", 7) == 0) hasExpect = true;
+            curl_slist* grown = curl_slist_append(list, line.c_str());
+            if (!grown) {
+                curl_slist_free_all(list);
+                return false;
+            }
+            list = grown;
+        }
+        if (!hasExpect) {
+            curl_slist* grown = curl_slist_append(list, "Expect:");
+            if (!grown) {
+                curl_slist_free_all(list);
+                return false;
+            }
+            list = grown;
+        }
+        m_headerList.reset(list);
+        m_headerLines = lines;
+        return true;
+    }
+
+    // Nothing of the request may stay on the handle: the body points into the caller's buffer.
+    void ForgetRequest() {
+        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+        curl_easy_setopt(m_curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
     }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* context) {
@@ -361,6 +363,9 @@ private:
     CURL* m_curl = nullptr;
     std::map<CURLoption, ExtraOption> m_extraOptions;
     std::unique_ptr<curl_slist, SlistFree> m_connectTo;
+    bool m_configured = false;               // the shared options are on the handle
+    std::vector<std::string> m_headerLines;  // of m_headerList
+    std::unique_ptr<curl_slist, SlistFree> m_headerList;
     HttpResponse* m_receiving = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
 

@@ -196,16 +196,21 @@ bool CGoogleCloudConnection::_sendReqFull(const std::string& projectId, int requ
 // stored, and a 204. A 2xx answer that is not JSON (cut short by a proxy, an HTML page, nothing at all)
 // would otherwise reach the readers as a success they cannot read, with no error to show.
 bool CGoogleCloudConnection::AnswerIsUnreadable(const std::string& url, const std::string& response) {
+    const int64_t status = httpClient->GetHttpErrorCode();
+    if (status == 204) return false;
+    // A small answer is checked first: most are JSON, and then the Storage host (a settings read, a
+    // system call) is not needed. A large one may be an object, which is not read through twice.
+    constexpr size_t kSmallAnswer = 64 * 1024;
+    std::string why = "it is empty";
+    const bool small = response.size() <= kSmallAnswer;
+    if (small && !response.empty() && ZkJson::IsJsonText(response, why)) return false;
     const std::string storageXmlApi = "https://" + endpoints::StorageHost() + "/";
     const bool objectRead = url.compare(0, storageXmlApi.size(), storageXmlApi) == 0 &&
                             url.compare(storageXmlApi.size(), 8, "storage/") != 0 &&
                             url.compare(storageXmlApi.size(), 7, "upload/") != 0;
-    const int64_t status = httpClient->GetHttpErrorCode();
-    std::string why = "it is empty";
-    if (objectRead || status == 204 || (!response.empty() && ZkJson::IsJsonText(response, why))) return false;
-    const std::string message =
-        JtString::Format("The answer from [%s] (HTTP %lld) is not JSON: %s.", url.c_str(),
-                         static_cast<long long>(status), why.c_str());
+    if (objectRead || (!small && ZkJson::IsJsonText(response, why))) return false;
+    const std::string message = JtString::Format("The answer from [%s] (HTTP %lld) is not JSON: %s.",
+                                                 url.c_str(), static_cast<long long>(status), why.c_str());
     logger.Error(__PRETTY_FUNCTION__, "%s", message.c_str());
     SetErrorMessage(message);
     SetErrorCode("INVALID_RESPONSE");

@@ -2,6 +2,7 @@
 
 #include "host/HbDebug.h"
 #include "host/Settings.h"
+#include "host/ZKPlatformInfo.h"
 
 namespace GoogleCloudSDKWrapper {
 namespace endpoints {
@@ -20,12 +21,17 @@ bool IsHostAndPort(const std::string& text) {
     return true;
 }
 
-std::string Host(const settings::TextKey& key) {
-    std::string host = settings::Read(key);
+std::string Host(const ZKPlatformInfo& info, const settings::TextKey& key) {
+    std::string host = key.defaultValue;
+    info.getString(key.section, key.key, host);
     if (IsHostAndPort(host)) return host;
     HbDebug().Error(__PRETTY_FUNCTION__, "Setting [%s/%s] = [%s] is not a host name; using [%s].",
                     key.section, key.key, host.c_str(), key.defaultValue);
     return key.defaultValue;
+}
+
+std::string Host(const settings::TextKey& key) {
+    return Host(ZKPlatformInfo(), key);
 }
 
 }  // namespace
@@ -82,8 +88,10 @@ bool IsApiHost(const std::string& authority) {
         &settings::kStorageHost,  &settings::kOAuthHost};
     if (authority.empty() || authority.find_first_of("@\\ ") != std::string::npos) return false;
     const std::string wanted = WithoutHttpsPort(Lower(authority));
+    // One look at the settings file for all of them.
+    const ZKPlatformInfo info;
     for (const settings::TextKey* key : kHosts)
-        if (wanted == WithoutHttpsPort(Lower(Host(*key))) || wanted == key->defaultValue) return true;
+        if (wanted == WithoutHttpsPort(Lower(Host(info, *key))) || wanted == key->defaultValue) return true;
     return false;
 }
 

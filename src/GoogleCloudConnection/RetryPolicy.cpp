@@ -28,9 +28,7 @@ bool TransientRetryPolicy::OnFailure(int64_t status) {
 }
 
 ExponentialBackoff::ExponentialBackoff(uint32_t initialSecs, uint32_t maxSecs)
-    : m_boundMs(uint64_t{initialSecs} * 1000),
-      m_capMs(uint64_t{maxSecs} * 1000),
-      m_random(std::random_device{}()) {}
+    : m_boundMs(uint64_t{initialSecs} * 1000), m_capMs(uint64_t{maxSecs} * 1000) {}
 
 bool ExponentialBackoff::RetryAfterSecs(const std::string& retryAfter, int64_t now, int64_t& secs) {
     if (retryAfter.empty()) return false;
@@ -52,7 +50,8 @@ uint64_t ExponentialBackoff::NextDelayMs(const std::string& retryAfter, int64_t 
                                   m_capMs);
     const uint64_t bound = std::min(m_boundMs, m_capMs);
     m_boundMs = std::min(m_boundMs * 2, m_capMs);
-    return std::uniform_int_distribution<uint64_t>(0, bound)(m_random);
+    if (!m_random) m_random.emplace(std::random_device{}());
+    return std::uniform_int_distribution<uint64_t>(0, bound)(*m_random);
 }
 
 }  // namespace GoogleCloudSDKWrapper

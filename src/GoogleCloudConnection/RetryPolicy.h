@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -38,7 +39,8 @@ public:
 private:
     uint64_t m_boundMs;
     uint64_t m_capMs;
-    std::mt19937_64 m_random;
+    // Seeded at the first pause: every request makes a back-off, and seeding costs a system call.
+    std::optional<std::mt19937_64> m_random;
 };
 
 }  // namespace GoogleCloudSDKWrapper

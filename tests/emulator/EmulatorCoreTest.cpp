@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -540,6 +541,47 @@ TEST_F(EmulatorCoreTest, ServesManyKeptAliveConnectionsAtOnce) {
     EXPECT_EQ(kClients * kRequests, answered.load());
     EXPECT_EQ(static_cast<size_t>(kClients * kRequests),
               emulator().journal().Count("GET", "compute.googleapis.com"));
+}
+
+// One client keeps one connection to every API host it speaks to, however many hosts it goes round
+// (libcurl's own cache keeps 5), and the emulator counts them by host, in process and on its control API.
+TEST_F(EmulatorCoreTest, OneClientKeepsOneConnectionPerHostAndTheEmulatorCountsThem) {
+    const std::string header = "Authorization: Bearer " + Token();
+    const struct {
+        const char* host;
+        const char* path;
+    } reads[] = {
+        {"compute.googleapis.com", "/compute/v1/projects/gcemu-project-1/"},
+        {"www.googleapis.com", "/storage/v1/b?project=gcemu-project-1"},
+        {"cloudresourcemanager.googleapis.com", "/v1/projects"},
+        {"cloudkms.googleapis.com", "/v1/projects/gcemu-project-1/locations/us-central1/keyRings"},
+        {"storage.googleapis.com", "/storage/v1/b?project=gcemu-project-1"},
+        {"sqladmin.googleapis.com", "/v1/projects/gcemu-project-1/instances"},
+        {"spanner.googleapis.com", "/v1/projects/gcemu-project-1/instances"},
+        {"dataflow.googleapis.com", "/v1b3/projects/gcemu-project-1/jobs"},
+    };
+    emulator().connections().Clear();
+    ZKLibCurl client;
+    ASSERT_TRUE(client.ZKLibCurlInit("", true, true, nullptr));
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& read : reads) {
+            const Reply reply = Send(ZKLibCurl::REQ_GET, std::string("https://") + read.host + read.path, "",
+                                     header, &client);
+            EXPECT_NE(reply.status, 0) << read.host << ": " << reply.transportError;
+        }
+    }
+    for (const auto& read : reads) EXPECT_EQ(emulator().connections().Count(read.host), 1u) << read.host;
+    EXPECT_EQ(emulator().connections().Total(), std::size(reads));
+
+    // Each Send without a client of its own opens a new connection, to localhost.
+    const std::string counts = "https://localhost/_gcemu/connections";
+    mObject listed = Send(ZKLibCurl::REQ_GET, counts).Json();
+    EXPECT_EQ(listed.size(), std::size(reads) + 1);
+    EXPECT_EQ(ZkJson::GetIntValue(listed, "compute.googleapis.com"), 1);
+    EXPECT_EQ(ZkJson::GetIntValue(listed, "localhost"), 1);
+    EXPECT_EQ(Send(ZKLibCurl::REQ_DELETE, counts).status, 200);
+    listed = Send(ZKLibCurl::REQ_GET, counts).Json();
+    EXPECT_EQ(listed, (mObject{{"localhost", 1}})) << "emptied, then the one connection of this read";
 }
 
 TEST_F(EmulatorCoreTest, ControlApiDrivesFaultsJournalResetAndAccounts) {

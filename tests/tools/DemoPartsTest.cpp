@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "demo/KeyChecks.h"
@@ -308,6 +309,34 @@ TEST(StepRunnerTest, JsonIsOneObjectAtTheEnd) {
     EXPECT_EQ(ZkJson::GetStringValue(list[0].get_obj(), "status"), "ok");
     EXPECT_EQ(ZkJson::GetStringValue(list[0].get_obj(), "facts"), "fine");
     EXPECT_EQ(ZkJson::GetStringValue(list[1].get_obj(), "failure"), "boom");
+}
+
+// Requests come from the journal, connections from the emulator's counts; a host with either is listed.
+TEST(StepRunnerTest, CountsRequestsAndConnectionsPerHost) {
+    const auto On = [](const std::string& host) {
+        gcemu::JournalEntry entry = Entry("GET", "/x");
+        entry.host = host;
+        return entry;
+    };
+    const std::vector<gcemu::JournalEntry> entries = {On("compute.googleapis.com"), On("www.googleapis.com"),
+                                                      On("compute.googleapis.com")};
+    const struct {
+        std::map<std::string, size_t> connections;
+        std::vector<std::string> rows;  // host requests connections
+    } cases[] = {
+        {{}, {"compute.googleapis.com 2 0", "www.googleapis.com 1 0"}},
+        {{{"compute.googleapis.com", 1}, {"www.googleapis.com", 1}},
+         {"compute.googleapis.com 2 1", "www.googleapis.com 1 1"}},
+        {{{"compute.googleapis.com", 2}, {"cloudkms.googleapis.com", 1}},
+         {"cloudkms.googleapis.com 0 1", "compute.googleapis.com 2 2", "www.googleapis.com 1 0"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> rows;
+        for (const auto& host : gcsdk::demo::CountHostTraffic(entries, c.connections))
+            rows.push_back(host.host + " " + std::to_string(host.requests) + " " +
+                           std::to_string(host.connections));
+        EXPECT_EQ(rows, c.rows);
+    }
 }
 
 }  // namespace

@@ -366,6 +366,9 @@ TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
                                           "\\d+ operations followed, 1 Spanner operation and 2 Dataflow "
                                           "jobs followed, [0-9.]+ s\n$")))
         << out;
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\nhost compute\\.googleapis\\.com: \\d+ requests on 1 connection\n")))
+        << out;
 
     result = Child(dir, {"demo", "--json"}, {}).Finish(std::chrono::seconds(60));
     ASSERT_EQ(result.status, 0) << Shown({"demo", "--json"}, result);
@@ -376,6 +379,16 @@ TEST(GcsdkDemoTest, BacksUpAndRestoresAndSaysSo) {
     EXPECT_EQ(ZkJson::GetIntValue(summary, "dataflowJobs"), 2);
     EXPECT_GT(ZkJson::GetIntValue(summary, "requests"), 50);
     EXPECT_GT(ZkJson::GetIntValue(summary, "operations"), 5);
+    // One facade, one TLS handshake per API host for the whole demo.
+    const json_spirit::mObject& hosts = summary["hosts"].get_obj();
+    for (const char* host :
+         {"www.googleapis.com", "compute.googleapis.com", "cloudkms.googleapis.com", "storage.googleapis.com",
+          "sqladmin.googleapis.com", "spanner.googleapis.com", "dataflow.googleapis.com"})
+        EXPECT_TRUE(hosts.count(host)) << host;
+    for (const auto& [host, counts] : hosts) {
+        EXPECT_EQ(ZkJson::GetIntValue(counts.get_obj(), "connections"), 1) << host;
+        EXPECT_GT(ZkJson::GetIntValue(counts.get_obj(), "requests"), 0) << host;
+    }
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ int RunDemo(const Invocation& invocation) {
             return kExitFailure;
         }
 
-        demo::StepRunner steps(invocation.out, invocation.Json(), emulator.journal());
+        demo::StepRunner steps(invocation.out, invocation.Json(), emulator.journal(),
+                               &emulator.connections());
         if (!invocation.Json())
             invocation.out << "gcemu (default world) on https://127.0.0.1:" << emulator.Port()
                            << "; backing up " << kVm << " of " << kProject

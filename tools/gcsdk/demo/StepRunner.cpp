@@ -31,6 +31,19 @@ Traffic CountTraffic(const std::vector<gcemu::JournalEntry>& entries, size_t fro
     return traffic;
 }
 
+std::vector<HostTraffic> CountHostTraffic(const std::vector<gcemu::JournalEntry>& entries,
+                                          const std::map<std::string, size_t>& connections) {
+    std::map<std::string, HostTraffic> hosts;
+    for (const gcemu::JournalEntry& entry : entries) ++hosts[entry.host].requests;
+    for (const auto& [host, count] : connections) hosts[host].connections = count;
+    std::vector<HostTraffic> traffic;
+    for (auto& [host, counts] : hosts) {
+        counts.host = host;
+        traffic.push_back(counts);
+    }
+    return traffic;
+}
+
 namespace {
 
 std::string Seconds(std::chrono::steady_clock::duration elapsed) {
@@ -45,8 +58,13 @@ std::string Plural(size_t count, const std::string& noun) {
 
 }  // namespace
 
-StepRunner::StepRunner(std::ostream& out, bool json, const gcemu::Journal& journal)
-    : m_out(out), m_json(json), m_journal(journal), m_start(std::chrono::steady_clock::now()) {}
+StepRunner::StepRunner(std::ostream& out, bool json, const gcemu::Journal& journal,
+                       const gcemu::ConnectionCounts* connections)
+    : m_out(out),
+      m_json(json),
+      m_journal(journal),
+      m_connections(connections),
+      m_start(std::chrono::steady_clock::now()) {}
 
 bool StepRunner::Run(const std::string& title, const std::function<bool(StepReport&)>& body) {
     const size_t number = ++m_number;
@@ -97,7 +115,10 @@ bool StepRunner::Run(const std::string& title, const std::function<bool(StepRepo
 }
 
 void StepRunner::PrintSummary(const std::string& failureHint) {
-    const Traffic traffic = CountTraffic(m_journal.Snapshot(), 0);
+    const std::vector<gcemu::JournalEntry> entries = m_journal.Snapshot();
+    const Traffic traffic = CountTraffic(entries, 0);
+    std::vector<HostTraffic> hosts;
+    if (m_connections) hosts = CountHostTraffic(entries, m_connections->Snapshot());
     const auto elapsed = std::chrono::steady_clock::now() - m_start;
     const size_t ok = m_number - m_failed - m_skipped;
     if (m_json) {
@@ -108,9 +129,20 @@ void StepRunner::PrintSummary(const std::string& failureHint) {
                                      {"spannerOperations", static_cast<int>(traffic.spannerOperations)},
                                      {"dataflowJobs", static_cast<int>(traffic.dataflowJobs)},
                                      {"seconds", std::chrono::duration<double>(elapsed).count()}};
+        if (m_connections) {
+            json_spirit::mObject perHost;
+            for (const HostTraffic& host : hosts)
+                perHost[host.host] =
+                    json_spirit::mObject{{"requests", static_cast<int>(host.requests)},
+                                         {"connections", static_cast<int>(host.connections)}};
+            summary["hosts"] = perHost;
+        }
         m_out << ZkJson::Serialize(json_spirit::mValue(summary)) << std::endl;
         return;
     }
+    for (const HostTraffic& host : hosts)
+        m_out << "host " << TerminalSafe(host.host) << ": " << Plural(host.requests, "request") << " on "
+              << Plural(host.connections, "connection") << '\n';
     m_out << "summary: " << ok << " of " << m_number << " steps succeeded; "
           << Plural(traffic.requests, "request") << " sent, " << Plural(traffic.operations, "operation")
           << " followed, ";
