@@ -27,17 +27,14 @@ std::string CGoogleCloudQueries::PagePath(const std::string& path, const std::st
 // Filtered lists may answer with empty pages before the one that holds the match.
 bool CGoogleCloudQueries::GetFirstMatchingPage(const std::string& projectId, const std::string& path,
                                                std::string& response) {
-    std::string pageToken;
-    std::set<std::string> seenTokens;
-    for (;;) {
-        if (!connection->get(projectId, PagePath(path, pageToken), response)) return false;
+    return ReadPages(projectId, path, response, [](const std::string& text, std::string& next) {
         mObject page;
-        if (!ZkJson::Unserialize(response, page)) return true;
+        if (!ZkJson::Unserialize(text, page)) return false;
         const mArray* items = ZkJson::FindArray(page, "items");
-        std::string next = ZkJson::GetStringValue(page, "nextPageToken");
-        if ((items && !items->empty()) || next.empty() || !seenTokens.insert(next).second) return true;
-        pageToken = next;
-    }
+        if (items && !items->empty()) return false;
+        next = ZkJson::GetStringValue(page, "nextPageToken");
+        return true;
+    });
 }
 
 }  // namespace GoogleCloudSDKWrapper

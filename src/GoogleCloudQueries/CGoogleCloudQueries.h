@@ -157,6 +157,12 @@ public:
 private:
     enum class ListOutcome { kRequestFailed, kNoList, kListed };
 
+    // Reads a list page by page: readPage(response, next) reads one answer, sets next to the token of
+    // the following page ("" after the last) and answers false to stop. A token handed out twice stops
+    // the reading too. False only when a request fails; response then holds the refused answer.
+    template <typename ReadPage>
+    bool ReadPages(const std::string& projectId, const std::string& path, std::string& response,
+                   ReadPage readPage);
     // Reads every page of a list into records. kRequestFailed leaves the refused page's body in
     // response; kNoList means no page carried the list key (how the APIs answer an empty list).
     template <typename T>

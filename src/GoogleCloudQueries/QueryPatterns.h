@@ -28,6 +28,25 @@ inline std::string NameOf(const std::string& nameOrUrl) {
 
 }  // namespace paths
 
+template <typename ReadPage>
+bool CGoogleCloudQueries::ReadPages(const std::string& projectId, const std::string& path,
+                                    std::string& response, ReadPage readPage) {
+    std::string pageToken;
+    std::set<std::string> seenTokens;
+    for (;;) {
+        if (!connection->get(projectId, PagePath(path, pageToken), response)) return false;
+        std::string next;
+        if (!readPage(static_cast<const std::string&>(response), next) || next.empty()) return true;
+        // A server that hands out the same token again would keep us here for ever.
+        if (!seenTokens.insert(next).second) {
+            logger.Error(__PRETTY_FUNCTION__, "The list [%s] repeats its page token; reading stopped.",
+                         path.c_str());
+            return true;
+        }
+        pageToken = std::move(next);
+    }
+}
+
 template <typename T>
 CGoogleCloudQueries::ListOutcome CGoogleCloudQueries::FetchAllPages(const std::string& projectId,
                                                                     const std::string& path,
@@ -35,22 +54,11 @@ CGoogleCloudQueries::ListOutcome CGoogleCloudQueries::FetchAllPages(const std::s
                                                                     std::vector<T>& records,
                                                                     std::string& response) {
     bool listed = false;
-    std::string pageToken;
-    std::set<std::string> seenTokens;
-    for (;;) {
-        if (!connection->get(projectId, PagePath(path, pageToken), response))
-            return ListOutcome::kRequestFailed;
-        std::string next;
-        listed = parser->ParseList(response, listKey, records, &next) || listed;
-        if (next.empty()) break;
-        // A server that hands out the same token again would keep us here for ever.
-        if (!seenTokens.insert(next).second) {
-            logger.Error(__PRETTY_FUNCTION__, "The list [%s] repeats its page token; reading stopped.",
-                         path.c_str());
-            break;
-        }
-        pageToken = next;
-    }
+    const bool read = ReadPages(projectId, path, response, [&](const std::string& page, std::string& next) {
+        listed = parser->ParseList(page, listKey, records, &next) || listed;
+        return true;
+    });
+    if (!read) return ListOutcome::kRequestFailed;
     return listed ? ListOutcome::kListed : ListOutcome::kNoList;
 }
 

@@ -15,20 +15,20 @@ std::string BucketsBase() {
 bool CGoogleCloudQueries::GetStorageBuckets(const std::string& projectId,
                                             std::vector<SStorageBucketInfoLib>& buckets) {
     const std::string url = BucketsBase() + "?project=" + url::QueryValue(projectId);
+    const char* tag = __PRETTY_FUNCTION__;
     std::vector<SStorageBucketInfoLib> found;
-    std::string pageToken, response;
-    std::set<std::string> seenTokens;
+    std::string response;
     bool listed = false;
-    do {
-        if (!connection->get(projectId, PagePath(url, pageToken), response)) {
-            logger.Debug(__PRETTY_FUNCTION__,
-                         "Failed to retrieve storage bucket info for project [%s]. Received response : [%s]",
-                         projectId.c_str(), response.c_str());
-            return false;
-        }
-        logger.Debug(__PRETTY_FUNCTION__, "Retrieved storage bucket info [%s]", response.c_str());
-        listed = parser->ParseList(response, "items", found, &pageToken) || listed;
-    } while (!pageToken.empty() && seenTokens.insert(pageToken).second);
+    const bool read = ReadPages(projectId, url, response, [&](const std::string& page, std::string& next) {
+        logger.Debug(tag, "Retrieved storage bucket info [%s]", page.c_str());
+        listed = parser->ParseList(page, "items", found, &next) || listed;
+        return true;
+    });
+    if (!read) {
+        logger.Debug(tag, "Failed to retrieve storage bucket info for project [%s]. Received response : [%s]",
+                     projectId.c_str(), response.c_str());
+        return false;
+    }
     if (!listed) {
         logger.Debug(__PRETTY_FUNCTION__, "Failed to parse storage bucket info from response [%s]",
                      response.c_str());
@@ -45,29 +45,30 @@ bool CGoogleCloudQueries::GetStorageObjects(const std::string& bucket, const std
     if (!prefix.empty()) url += "&prefix=" + url::QueryValue(prefix);
     logger.Debug(__PRETTY_FUNCTION__, "Requesting List of Storage Objects. URL [%s]", url.c_str());
 
+    const char* tag = __PRETTY_FUNCTION__;
     SStorageObjectsInfoLib listing;
-    std::string pageToken, response;
-    std::set<std::string> seenTokens;
-    do {
-        if (!connection->get(std::string(), PagePath(url, pageToken), response)) {
-            logger.Debug(
-                __PRETTY_FUNCTION__,
-                "Failed to retrieve storage bucket objects for Bucket [%s] Delimiter [%s] Prefix [%s]. "
-                "Received response : [%s]",
-                bucket.c_str(), delimiter.c_str(), prefix.c_str(), response.c_str());
-            return false;
-        }
-        logger.Debug(__PRETTY_FUNCTION__, "Retrieved storage bucket object info [%s]", response.c_str());
+    std::string response;
+    bool parsed = true;
+    const bool read = ReadPages("", url, response, [&](const std::string& text, std::string& next) {
+        logger.Debug(tag, "Retrieved storage bucket object info [%s]", text.c_str());
         // Each page adds its objects and prefixes to the one listing.
-        if (!parser->ParseObject(response, listing)) {
-            logger.Debug(__PRETTY_FUNCTION__,
-                         "Failed to parse storage bucket object items info from response [%s]",
-                         response.c_str());
-            return false;
-        }
+        if (!parser->ParseObject(text, listing)) return parsed = false;
         mObject page;
-        pageToken = ZkJson::Unserialize(response, page) ? ZkJson::GetStringValue(page, "nextPageToken") : "";
-    } while (!pageToken.empty() && seenTokens.insert(pageToken).second);
+        if (ZkJson::Unserialize(text, page)) next = ZkJson::GetStringValue(page, "nextPageToken");
+        return true;
+    });
+    if (!read) {
+        logger.Debug(tag,
+                     "Failed to retrieve storage bucket objects for Bucket [%s] Delimiter [%s] Prefix [%s]. "
+                     "Received response : [%s]",
+                     bucket.c_str(), delimiter.c_str(), prefix.c_str(), response.c_str());
+        return false;
+    }
+    if (!parsed) {
+        logger.Debug(tag, "Failed to parse storage bucket object items info from response [%s]",
+                     response.c_str());
+        return false;
+    }
     objects.prefixes.insert(objects.prefixes.end(), listing.prefixes.begin(), listing.prefixes.end());
     objects.items.insert(objects.items.end(), listing.items.begin(), listing.items.end());
     return true;

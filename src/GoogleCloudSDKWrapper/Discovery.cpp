@@ -99,27 +99,20 @@ bool CGoogleCloudSDKWrapper::GetVMInfoListByLabel(const std::string& projectId, 
     std::vector<SProjectInfoLib> projects;
     if (!ProjectsFor(projectId, projects)) return false;
 
-    if (queries->AggregatedDiscovery()) {
-        // One list per project holds every zone: no zone list, no request per zone.
-        for (const SProjectInfoLib& project : projects) {
-            std::vector<SVMInfoLib> local;
-            if (queries->GetVMInfoListByLabelInAllZones(project.projectId, key, value, local, mask))
-                Append(vms, local);
-            else
-                DebugLvl(__PRETTY_FUNCTION__, 2, "No VM's found with label [%s:%s] for project [%s]",
-                         key.c_str(), value.c_str(), project.projectId.c_str());
-        }
-        LookupAndCacheGuid(vms);
-        return true;
-    }
-
-    // The zones of the first project that has any serve every later project.
+    // With aggregated discovery one list holds every zone of a project: no zone list, one request per
+    // project. Otherwise the zones of the first project that has any serve every later project.
+    const bool aggregated = queries->AggregatedDiscovery();
     std::vector<SZoneInfoLib> zones;
     for (const SProjectInfoLib& project : projects) {
-        if (zones.empty()) GetZoneInfoList(project.projectId, zones, mask);
-        for (const SZoneInfoLib& zone : zones) {
+        if (!aggregated && zones.empty()) GetZoneInfoList(project.projectId, zones, mask);
+        const size_t searches = aggregated ? 1 : zones.size();
+        for (size_t i = 0; i < searches; ++i) {
             std::vector<SVMInfoLib> local;
-            if (queries->GetVMInfoListByLabel(project.projectId, zone.name, key, value, local, mask))
+            const bool found =
+                aggregated
+                    ? queries->GetVMInfoListByLabelInAllZones(project.projectId, key, value, local, mask)
+                    : queries->GetVMInfoListByLabel(project.projectId, zones[i].name, key, value, local, mask);
+            if (found)
                 Append(vms, local);
             else
                 DebugLvl(__PRETTY_FUNCTION__, 2, "No VM's found with label [%s:%s] for project [%s]",
