@@ -282,15 +282,30 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Keeps nothing; refuses a string or key that is not UTF-8, as the parse does (and as cheaply).
+struct Utf8Check : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Utf8Check> {
+    bool badString = false;
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return true; }
+    bool String(const char* str, rapidjson::SizeType length, bool) {
+        return !(badString = !IsValidUtf8(str, length));
+    }
+    bool Key(const char* str, rapidjson::SizeType length, bool copy) { return String(str, length, copy); }
+};
+
+}  // namespace
+
 bool ZkJson::IsJsonText(const std::string& text, std::string& why) {
     rapidjson::MemoryStream stream(text.data(), text.size());
     rapidjson::Reader reader;
-    rapidjson::BaseReaderHandler<rapidjson::UTF8<>> ignore;
-    rapidjson::ParseResult result =
-        reader.Parse<kParseFlags | rapidjson::kParseValidateEncodingFlag>(stream, ignore);
+    Utf8Check check;
+    rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, check);
     if (result && stream.Tell() == text.size()) return true;
-    why = !result ? "at offset " + std::to_string(result.Offset()) + ": " + rapidjson::GetParseError_En(result.Code())
-                  : "a NUL byte at offset " + std::to_string(stream.Tell());
+    const std::string offset = std::to_string(result ? stream.Tell() : result.Offset());
+    if (result) why = "a NUL byte at offset " + offset;
+    else if (check.badString) why = "at offset " + offset + ": a string that is not UTF-8";
+    else why = "at offset " + offset + ": " + rapidjson::GetParseError_En(result.Code());
     return false;
 }
 
