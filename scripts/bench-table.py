@@ -68,7 +68,7 @@ def main():
     with open(os.path.join(args.folder, "demo.json")) as f:
         demo = json.load(f)
 
-    how = "one run each, minimal time" if args.brief else "medians of 5 repetitions (discovery: 3)"
+    how = "one run each, minimal time" if args.brief else "medians of 5 repetitions (one request: 10, taking turns; discovery: 3)"
     print("Machine: %s; %s." % (machine(), how))
     print()
     print("Text to records (CPU time per run):")
@@ -98,13 +98,20 @@ def main():
         f, r = request["FacadeGet"], request["RawCurlGet"]
         ratio, cpu_ratio = ms(f) / ms(r), cpu(f) / cpu(r)
         bare = request.get("RawCurlGetBearerOnly")
-        print("| one GET on loopback | facade | raw libcurl | facade/raw (goal <= 1.05) | raw, bearer only |")
-        print("|---|---|---|---|---|")
-        print("| wall time | %.0f us | %.0f us | %.3f %s | %s |" % (
-            ms(f) * 1e3, ms(r) * 1e3, ratio, verdict(ratio <= 1.05, args.brief),
-            "%.0f us" % (ms(bare) * 1e3) if bare else "-"))
-        print("| CPU time of the client thread | %.0f us | %.0f us | %.3f | %s |" % (
-            cpu(f) * 1e3, cpu(r) * 1e3, cpu_ratio, "%.0f us" % (cpu(bare) * 1e3) if bare else "-"))
+        guarded = request.get("RawCurlGetGuarded")
+
+        def us(run, of):
+            return "%.0f us" % (of(run) * 1e3) if run else "-"
+
+        print("| one GET on loopback | facade | raw libcurl | facade/raw (goal <= 1.05) | raw, bearer only "
+              "| raw with the client's guards | facade/guarded |")
+        print("|---|---|---|---|---|---|---|")
+        print("| wall time | %.0f us | %.0f us | %.3f %s | %s | %s | %s |" % (
+            ms(f) * 1e3, ms(r) * 1e3, ratio, verdict(ratio <= 1.05, args.brief), us(bare, ms),
+            us(guarded, ms), "%.3f" % (ms(f) / ms(guarded)) if guarded else "-"))
+        print("| CPU time of the client thread | %.0f us | %.0f us | %.3f | %s | %s | %s |" % (
+            cpu(f) * 1e3, cpu(r) * 1e3, cpu_ratio, us(bare, cpu), us(guarded, cpu),
+            "%.3f" % (cpu(f) / cpu(guarded)) if guarded else "-"))
         print()
 
     hosts = demo.get("hosts", {})
