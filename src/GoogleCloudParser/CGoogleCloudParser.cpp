@@ -150,8 +150,12 @@ std::string CGoogleCloudParser::GetRSubStrFromLastSlash(const std::string& text)
 bool CGoogleCloudParser::IsLicenseOfOSImage(const std::string& licenseUrl) {
     static const char* const kImageProjects[] = {"windows-cloud",   "rhel-cloud",   "suse-cloud",
                                                  "ubuntu-os-cloud", "centos-cloud", "fedora-cloud"};
+    // Lower-cased once: every license of every disk of a listed VM comes here.
+    std::string url = licenseUrl;
+    for (char& c : url)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     for (const char* project : kImageProjects)
-        if (JtString::FindString(licenseUrl, project, 1)) return true;
+        if (url.find(project) != std::string::npos) return true;
     return false;
 }
 

@@ -179,9 +179,8 @@ public:
     void Begin() override { records.clear(); }
     void Element(mValue& element) override {
         if (element.type() != json_spirit::obj_type) return;
-        T record;
-        m_parser.Convert(element.get_obj(), record);  // the record is kept whatever the reader says
-        records.push_back(std::move(record));
+        // Mapped in place; the record is kept whatever the reader says.
+        m_parser.Convert(element.get_obj(), records.emplace_back());
     }
     std::vector<T> records;
 

@@ -2,17 +2,27 @@
 #include <vector>
 
 #include "GoogleCloudParser/CGoogleCloudParser.h"
-#include "host/JtString.h"
 
 namespace GoogleCloudSDKWrapper {
 
 namespace {
 
-// The parts of a resource name split at "/", when there are exactly that many.
+// The parts of a resource name split at "/", when there are exactly that many. One pass into a vector
+// of that size: a list of many databases splits one name for each.
 bool NameParts(const std::string& name, size_t count, std::vector<std::string>& parts) {
     parts.clear();
-    JtString::Split(name, "/", parts, 0);
-    return parts.size() == count;
+    parts.reserve(count);
+    for (size_t start = 0;;) {
+        const size_t slash = name.find('/', start);
+        if (parts.size() + 1 == count) {
+            if (slash != std::string::npos) return false;
+            parts.emplace_back(name, start);
+            return true;
+        }
+        if (slash == std::string::npos) return false;
+        parts.emplace_back(name, start, slash - start);
+        start = slash + 1;
+    }
 }
 
 }  // namespace
