@@ -179,8 +179,14 @@ public:
     void Begin() override { records.clear(); }
     void Element(mValue& element) override {
         if (element.type() != json_spirit::obj_type) return;
-        // Mapped in place; the record is kept whatever the reader says.
-        m_parser.Convert(element.get_obj(), records.emplace_back());
+        // Mapped in place; the record is kept whatever the reader says, unless it throws.
+        T& record = records.emplace_back();
+        try {
+            m_parser.Convert(element.get_obj(), record);
+        } catch (...) {
+            records.pop_back();
+            throw;
+        }
     }
     std::vector<T> records;
 
