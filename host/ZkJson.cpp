@@ -303,9 +303,12 @@ bool ZkJson::IsJsonText(const std::string& text, std::string& why) {
     rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, check);
     if (result && stream.Tell() == text.size()) return true;
     const std::string offset = std::to_string(result ? stream.Tell() : result.Offset());
-    if (result) why = "a NUL byte at offset " + offset;
-    else if (check.badString) why = "at offset " + offset + ": a string that is not UTF-8";
-    else why = "at offset " + offset + ": " + rapidjson::GetParseError_En(result.Code());
+    if (result)
+        why = "a NUL byte at offset " + offset;
+    else if (check.badString)
+        why = "at offset " + offset + ": a string that is not UTF-8";
+    else
+        why = "at offset " + offset + ": " + rapidjson::GetParseError_En(result.Code());
     return false;
 }
 

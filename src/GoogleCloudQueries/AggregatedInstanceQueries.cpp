@@ -48,15 +48,13 @@ bool CGoogleCloudQueries::GetAggregatedInstances(const std::string& projectId, c
     const bool read = ReadPages(projectId, path, response, [&](const std::string& text, std::string& next) {
         mObject page;
         if (!ZkJson::Unserialize(text, page)) {
-            logger.Error(tag, "The aggregated instances of project [%s] are not JSON.",
-                         projectId.c_str());
+            logger.Error(tag, "The aggregated instances of project [%s] are not JSON.", projectId.c_str());
             return readable = false;
         }
         mValue* scopes = Member(page, "items", json_spirit::obj_type);
         if (scopes)
             for (auto& [scopeName, scopeValue] : scopes->get_obj())
-                if (scopeValue.type() == json_spirit::obj_type)
-                    readScope(scopeName, scopeValue.get_obj());
+                if (scopeValue.type() == json_spirit::obj_type) readScope(scopeName, scopeValue.get_obj());
         next = ZkJson::GetStringValue(page, "nextPageToken");
         return true;
     });

@@ -108,10 +108,10 @@ bool CGoogleCloudSDKWrapper::GetVMInfoListByLabel(const std::string& projectId, 
         const size_t searches = aggregated ? 1 : zones.size();
         for (size_t i = 0; i < searches; ++i) {
             std::vector<SVMInfoLib> local;
-            const bool found =
-                aggregated
-                    ? queries->GetVMInfoListByLabelInAllZones(project.projectId, key, value, local, mask)
-                    : queries->GetVMInfoListByLabel(project.projectId, zones[i].name, key, value, local, mask);
+            const bool found = aggregated ? queries->GetVMInfoListByLabelInAllZones(project.projectId, key,
+                                                                                    value, local, mask)
+                                          : queries->GetVMInfoListByLabel(project.projectId, zones[i].name,
+                                                                          key, value, local, mask);
             if (found)
                 Append(vms, local);
             else
