@@ -3,21 +3,17 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <exception>
-#include <limits>
-#include <map>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "HbDebug.h"
+#include "host/detail/Utf8.h"
 
 using json_spirit::mArray;
 using json_spirit::mObject;
@@ -30,7 +26,7 @@ constexpr size_t kMaxDepth = 256;
 
 // Numbers come as text and are converted by std::from_chars, which rounds correctly: the reader's own
 // full-precision conversion crashes on some tiny numbers (e.g. -1.7923618157463536511158e-330).
-// Encoding is checked per string by IsValidUtf8 (ASCII runs eight bytes at a time) rather than by the
+// Encoding is checked per string by host::utf8::IsValid (ASCII runs eight bytes at a time) rather than by the
 // reader's byte-by-byte validation, which costs more than the rest of the parse.
 constexpr unsigned kParseFlags = rapidjson::kParseFullPrecisionFlag | rapidjson::kParseIterativeFlag |
                                  rapidjson::kParseNumbersAsStringsFlag;
@@ -59,67 +55,6 @@ bool TooSmallForDouble(const char* p, const char* end) {
         if (exponent < 1000000) exponent = exponent * 10 + (*p - '0');
     }
     return magnitude + (negative ? -exponent : exponent) < 0;
-}
-
-// Length of the UTF-8 sequence at p if it is well formed (1 to 4), else 0 with *bad set to the
-// length of its longest valid-looking start (at least 1), which is replaced as a whole.
-size_t Utf8Sequence(const unsigned char* p, size_t avail, size_t* bad) {
-    unsigned char c = p[0];
-    size_t length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        *bad = 1;
-        return 0;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        bool ok = i < avail && p[i] >= low && p[i] <= high;
-        if (!ok) {
-            *bad = i;
-            return 0;
-        }
-        low = 0x80;
-        high = 0xBF;
-    }
-    return length;
-}
-
-bool IsValidUtf8(const char* text, size_t size) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* end = p + size;
-    while (p < end) {
-        // ASCII runs, eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t chunk;
-            std::memcpy(&chunk, p, 8);
-            if (chunk & 0x8080808080808080ULL) break;
-            p += 8;
-        }
-        if (p == end) break;
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t bad;
-        size_t length = Utf8Sequence(p, static_cast<size_t>(end - p), &bad);
-        if (length == 0) return false;
-        p += length;
-    }
-    return true;
-}
-
-bool IsValidUtf8(const std::string& s) {
-    return IsValidUtf8(s.data(), s.size());
 }
 
 // RapidJSON's SAX handler that builds the value model in place: each container is created empty in
@@ -165,11 +100,11 @@ public:
 
     // Strict UTF-8: also refuses an encoded surrogate, which a lone \uDC00-\uDFFF escape decodes to.
     bool String(const char* str, rapidjson::SizeType length, bool) {
-        return IsValidUtf8(str, length) && Add(std::string(str, length));
+        return host::utf8::IsValid(str, length) && Add(std::string(str, length));
     }
 
     bool Key(const char* str, rapidjson::SizeType length, bool) {
-        if (!IsValidUtf8(str, length)) {
+        if (!host::utf8::IsValid(str, length)) {
             return false;
         }
         m_key.assign(str, length);
@@ -289,7 +224,7 @@ struct Utf8Check : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Utf8Check> {
     bool badString = false;
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return true; }
     bool String(const char* str, rapidjson::SizeType length, bool) {
-        return !(badString = !IsValidUtf8(str, length));
+        return !(badString = !host::utf8::IsValid(str, length));
     }
     bool Key(const char* str, rapidjson::SizeType length, bool copy) { return String(str, length, copy); }
 };
@@ -332,96 +267,6 @@ bool Parse(const std::string& text, ValueBuilder& builder) {
         log.DebugLvl(__PRETTY_FUNCTION__, 2, "Invalid JSON text: NUL byte at offset %zu", stream.Tell());
     }
     return false;
-}
-
-std::string ReplaceInvalidUtf8(const std::string& s) {
-    static const char kReplacement[] = "\xEF\xBF\xBD";
-    std::string out;
-    out.reserve(s.size() + 8);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
-    const unsigned char* end = p + s.size();
-    while (p < end) {
-        if (*p < 0x80) {
-            out.push_back(static_cast<char>(*p++));
-            continue;
-        }
-        size_t bad = 0;
-        size_t length = Utf8Sequence(p, static_cast<size_t>(end - p), &bad);
-        if (length == 0) {
-            out.append(kReplacement, 3);
-            p += bad;
-        } else {
-            out.append(reinterpret_cast<const char*>(p), length);
-            p += length;
-        }
-    }
-    return out;
-}
-
-using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
-
-bool WriteString(Writer& writer, const std::string& s) {
-    if (s.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
-        return false;
-    }
-    if (IsValidUtf8(s)) {
-        return writer.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
-    }
-    std::string replaced = ReplaceInvalidUtf8(s);
-    if (replaced.size() > std::numeric_limits<rapidjson::SizeType>::max()) {
-        return false;
-    }
-    return writer.String(replaced.data(), static_cast<rapidjson::SizeType>(replaced.size()));
-}
-
-bool WriteValue(Writer& writer, const mValue& value);
-
-bool WriteObject(Writer& writer, const mObject& object) {
-    if (!writer.StartObject()) return false;
-    for (const auto& member : object) {
-        if (!WriteString(writer, member.first) || !WriteValue(writer, member.second)) return false;
-    }
-    return writer.EndObject();
-}
-
-class WriteVisitor : public boost::static_visitor<bool> {
-public:
-    explicit WriteVisitor(Writer& writer) : m_writer(writer) {}
-
-    bool operator()(const mObject& object) const { return WriteObject(m_writer, object); }
-    bool operator()(const mArray& array) const {
-        if (!m_writer.StartArray()) return false;
-        for (const mValue& element : array) {
-            if (!WriteValue(m_writer, element)) return false;
-        }
-        return m_writer.EndArray();
-    }
-    bool operator()(const std::string& s) const { return WriteString(m_writer, s); }
-    bool operator()(bool b) const { return m_writer.Bool(b); }
-    bool operator()(int64_t i) const { return m_writer.Int64(i); }
-    bool operator()(uint64_t u) const { return m_writer.Uint64(u); }
-    // JSON has no NaN or infinity.
-    bool operator()(double d) const { return std::isfinite(d) ? m_writer.Double(d) : m_writer.Null(); }
-    bool operator()(json_spirit::Null) const { return m_writer.Null(); }
-
-private:
-    Writer& m_writer;
-};
-
-bool WriteValue(Writer& writer, const mValue& value) {
-    return boost::apply_visitor(WriteVisitor(writer), value.get_variant());
-}
-
-template <typename Write>
-bool WriteText(Write write, std::string& text) {
-    rapidjson::StringBuffer buffer;
-    Writer writer(buffer);
-    if (!write(writer)) {
-        HbDebug().Error(__PRETTY_FUNCTION__, "Could not write JSON text (a string is too long)");
-        return false;
-    }
-    text.assign(buffer.GetString(), buffer.GetSize());
-    return true;
 }
 
 bool Parse(const std::string& text, mValue& value) {
@@ -517,22 +362,6 @@ int ZkJson::GetIntValue(const mObject& object, const std::string& key) {
     return it->second.get_int();
 }
 
-std::string ZkJson::Serialize(const mObject& object) {
-    std::string text;
-    Serialize(object, text);
-    return text;
-}
-
-bool ZkJson::Serialize(const mObject& object, std::string& text) {
-    return WriteText([&object](Writer& writer) { return WriteObject(writer, object); }, text);
-}
-
-std::string ZkJson::Serialize(const mValue& value) {
-    std::string text;
-    WriteText([&value](Writer& writer) { return WriteValue(writer, value); }, text);
-    return text;
-}
-
 bool ZkJson::ConvertFromJsonToMap(const std::string& text,
                                   std::unordered_map<std::string, std::string>& map) {
     mObject object;
@@ -550,22 +379,4 @@ bool ZkJson::ConvertFromJsonToMap(const std::string& text,
     }
     map.swap(converted);
     return true;
-}
-
-bool ZkJson::ConvertFromMapToJson(const std::unordered_map<std::string, std::string>& map,
-                                  std::string& text) {
-    // Name order, so that equal maps give equal text.
-    std::map<std::string, const std::string*> sorted;
-    for (const auto& entry : map) {
-        sorted.emplace(entry.first, &entry.second);
-    }
-    return WriteText(
-        [&sorted](Writer& writer) {
-            if (!writer.StartObject()) return false;
-            for (const auto& entry : sorted) {
-                if (!WriteString(writer, entry.first) || !WriteString(writer, *entry.second)) return false;
-            }
-            return writer.EndObject();
-        },
-        text);
 }
